@@ -1,0 +1,111 @@
+# Build settings and helper functions shared by every folder.
+
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+
+set(MIVEX_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
+get_filename_component(MIVEX_ROOT "${MIVEX_ROOT}" ABSOLUTE)
+
+add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+
+if(WIN32)
+  enable_language(RC)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(MIVEX_WIN_ARCH i686)
+  else()
+    set(MIVEX_WIN_ARCH x86_64)
+  endif()
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 STRICT)
+  # Everything static but the Windows system libraries.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  set(MIVEX_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  if(MIVEX_WINE_TESTS)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${MIVEX_ROOT}/scripts/wine-run.sh)
+  endif()
+  # Data path as Wine sees it (the Unix root is drive Z:).
+  set(MIVEX_DRIVE_PREFIX "Z:")
+  set(MIVEX_DATA_DIR_NATIVE "Z:${MIVEX_DATA_DIR}")
+else()
+  set(MIVEX_DRIVE_PREFIX "")
+  set(MIVEX_DATA_DIR_NATIVE "${MIVEX_DATA_DIR}")
+  if(MIVEX_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -g)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+  if(MIVEX_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+endif()
+
+# Cross-built or packaged GoogleTest.
+if(MIVEX_TESTS AND NOT TARGET mivex_gtest_main)
+  if(WIN32)
+    if(MIVEX_WINE_TESTS)
+      set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+      set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+      add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+      add_library(mivex_gtest_main INTERFACE)
+      target_link_libraries(mivex_gtest_main INTERFACE gtest_main gmock)
+    endif()
+  else()
+    find_package(GTest REQUIRED)
+    add_library(mivex_gtest_main INTERFACE)
+    target_link_libraries(mivex_gtest_main INTERFACE GTest::gtest_main GTest::gmock)
+  endif()
+endif()
+
+# mivex_test(<name> SOURCES <files...> [LIBS <targets...>] [WINDOWS_ONLY] [NATIVE_ONLY] [LABELS <labels...>])
+# A GoogleTest program. Natively it runs under the sanitizers; in a Windows build it is
+# built and run under Wine only when MIVEX_WINE_TESTS is on. Tests find the real
+# fingerprint images through the MIVEX_DATA_DIR macro and their inputs in
+# MIVEX_TEST_DATA_DIR (tests/data).
+function(mivex_test name)
+  cmake_parse_arguments(T "WINDOWS_ONLY;NATIVE_ONLY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(WIN32)
+    if(T_NATIVE_ONLY OR NOT MIVEX_WINE_TESTS)
+      return()
+    endif()
+    set(prefix wine)
+  else()
+    if(T_WINDOWS_ONLY)
+      return()
+    endif()
+    set(prefix native)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} mivex_gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    MIVEX_DATA_DIR="${MIVEX_DATA_DIR_NATIVE}"
+    MIVEX_TEST_DATA_DIR="${MIVEX_DRIVE_PREFIX}${MIVEX_ROOT}/tests/data")
+  add_test(NAME ${prefix}.${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  if(WIN32)
+    # Windows tests share one desktop: dialogs and window lookups must not overlap.
+    set_tests_properties(${prefix}.${name} PROPERTIES RESOURCE_LOCK wine-desktop)
+  endif()
+  set_tests_properties(${prefix}.${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${prefix};${T_LABELS}"
+    ENVIRONMENT "MIVEX_WINEPREFIX=${MIVEX_WINE_PREFIX};ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")
+endfunction()
+
+# mivex_windows_dll(<target> DEF <def-template>): a DLL with an exact export table.
+# The template lists "name @ordinal argbytes"; i686 exports stdcall names undecorated.
+function(mivex_def_file out template)
+  file(STRINGS ${template} lines REGEX "^[^#]")
+  set(text "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^LIBRARY")
+      string(APPEND text "${line}\nEXPORTS\n")
+    elseif(line MATCHES "^([A-Za-z0-9_]+)[ \t]+@([0-9]+)[ \t]+([0-9]+)")
+      if(MIVEX_WIN_ARCH STREQUAL "i686")
+        string(APPEND text "  ${CMAKE_MATCH_1} = ${CMAKE_MATCH_1}@${CMAKE_MATCH_3} @${CMAKE_MATCH_2}\n")
+      else()
+        string(APPEND text "  ${CMAKE_MATCH_1} @${CMAKE_MATCH_2}\n")
+      endif()
+    endif()
+  endforeach()
+  file(GENERATE OUTPUT ${out} CONTENT "${text}")
+endfunction()

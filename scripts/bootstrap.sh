@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Installs everything a fresh Debian bookworm machine needs to build and test Mivex.
+# Idempotent: once the stamp matches, a second run returns at once.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+stamp="$here/.deps/bootstrap.stamp"
+version=8   # bump when the package list or the cross-built dependencies change
+
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
+  exit 0
+fi
+
+sudo_cmd=()
+if [ "$(id -u)" != 0 ]; then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+
+packages=(
+  # build tools
+  cmake make g++ pkg-config nasm dpkg-dev file
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  # Windows runtime for tests: wine32 where the kernel runs 32-bit code, wine64 everywhere
+  wine wine32:i386 wine64 xvfb xauth fonts-liberation
+  # libraries: native and cross
+  libgcrypt20-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
+  libjpeg-dev libpng-dev zlib1g-dev
+  libgtest-dev googletest libbenchmark-dev
+  # peers used by tests and benchmarks
+  libgmp-dev libssl-dev openssl coreutils libjpeg-turbo-progs python3-pil imagemagick
+  clang libclang-rt-14-dev
+)
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
+# apt-get source needs a deb-src entry for the cross builds of libjpeg-turbo.
+if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+    | "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/mivex-deb-src.sources >/dev/null
+  rm -f "$here/.deps/apt-updated"
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+mkdir -p "$here/.deps"
+if [ ${#missing[@]} -gt 0 ] || [ ! -f "$here/.deps/apt-updated" ]; then
+  "${sudo_cmd[@]}" apt-get update -q
+  touch "$here/.deps/apt-updated"
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# libjpeg-turbo (IJG API) for the Windows builds, from Debian's source package, static.
+"$here/scripts/cross-libjpeg.sh" i686
+"$here/scripts/cross-libjpeg.sh" x86_64
+
+echo "$version" > "$stamp"

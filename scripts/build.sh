@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Configures (once) and builds one tree under build/: native | win32 | win64 | bench | fuzz.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+tree=$1
+dir="$here/build/$tree"
+jobs=${JOBS:-$(nproc)}
+args=(-S "$here" -B "$dir" -G "Unix Makefiles")
+case "$tree" in
+  native) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIVEX_SANITIZE=ON) ;;
+  win32|win64)
+    arch=$([ "$tree" = win32 ] && echo i686 || echo x86_64)
+    wine_tests=OFF
+    [ "$("$here/scripts/wine-arch.sh")" = "$arch" ] && wine_tests=ON
+    args+=(-DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-$arch-mingw32.cmake" -DCMAKE_BUILD_TYPE=Release
+           -DMIVEX_WINE_TESTS=$wine_tests) ;;
+  bench) args+=(-DCMAKE_BUILD_TYPE=Release -DMIVEX_BENCH=ON -DMIVEX_TESTS=OFF) ;;
+  fuzz) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIVEX_FUZZ=ON -DMIVEX_TESTS=OFF
+               -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
+  *) echo "unknown tree $tree" >&2; exit 2 ;;
+esac
+if [ ! -f "$dir/Makefile" ]; then
+  cmake "${args[@]}" >/dev/null
+fi
+set +e
+cmake --build "$dir" -j"$jobs" 2>&1 | grep -v -E '^\[ *[0-9]+%\] (Building|Linking)|^-- '
+status=${PIPESTATUS[0]}
+exit "$status"
