@@ -123,6 +123,8 @@ class TFPBase : public win::TCustomControl {
   // Ends the worker (and waits for it) before the device's own parts go away;
   // derived destructors call it first.
   void FreeWorker();
+  // True on the worker thread (where waiting for the worker would never end).
+  bool InWorkerThread() const;
 
   std::int32_t active_device_ = 0;
   std::int32_t error_code_ = 0;
