@@ -1,0 +1,31 @@
+#pragma once
+// A master fingerprint: the whole ridge pattern of one finger, from which every
+// impression on the sensor is taken. Generated from a seed per (subject, finger).
+#include <cstdint>
+#include <vector>
+
+#include "FingerDesign.h"
+#include "GaborBank.h"
+
+namespace mivex::ostrela {
+
+struct TMasterPrint {
+  TFingerDesign Design;
+  std::int32_t Width = 0;   // canvas pixels
+  std::int32_t Height = 0;
+  // Ridge height per pixel: positive on a ridge (dark on the sensor), negative in a
+  // valley, a smooth profile so that pressure can change the ridge width.
+  std::vector<std::int8_t> Ridges;
+  // Skin profile per pixel (0 outside the finger .. 255 well inside).
+  std::vector<std::uint8_t> Skin;
+};
+
+// Seed of the master of finger (1..10) of a subject.
+std::uint64_t MasterSeed(std::uint32_t subject, std::int32_t finger);
+
+// Grows the master: orientation and period maps from the design, a few random ridge
+// seeds, then iterated oriented Gabor filtering with saturation until the ridges fill
+// the finger; creases cut across the result.
+TMasterPrint GenerateMaster(const TGaborBank& bank, std::uint32_t subject, std::int32_t finger);
+
+}  // namespace mivex::ostrela

@@ -1,0 +1,155 @@
+#pragma once
+// Every tuning constant of the simulated sensor and its synthetic fingerprints.
+// Lengths are pixels at 500 dpi unless a name says otherwise; Q8 values are 1/256 px,
+// Q16 values are 1/65536, angles are in turn units (65536 per turn).
+#include <cstddef>
+#include <cstdint>
+
+namespace mivex::ostrela::params {
+
+// --- Sensor geometry -------------------------------------------------------------
+inline constexpr std::int32_t kImageWidth = 256;
+inline constexpr std::int32_t kImageHeight = 288;
+inline constexpr std::int32_t kResolutionDpi = 500;
+
+// --- Master canvas: a whole fingertip, larger than the sensor window ---------------
+inline constexpr std::int32_t kMasterWidth = 352;
+inline constexpr std::int32_t kMasterHeight = 432;
+
+// Finger silhouette (the skin that can touch the sensor).
+inline constexpr std::int32_t kFingerHalfWidthMin = 128;
+inline constexpr std::int32_t kFingerHalfWidthMax = 152;
+inline constexpr std::int32_t kFingerTopMin = 12;
+inline constexpr std::int32_t kFingerTopMax = 40;
+inline constexpr std::int32_t kFingerCapHeightMin = 150;   // vertical semi-axis of the rounded tip
+inline constexpr std::int32_t kFingerCapHeightMax = 190;
+inline constexpr std::int32_t kSkinEdgeRamp = 18;          // skin profile rises over this width
+
+// Pattern centre (upper core, or the top of an arch) below the fingertip.
+inline constexpr std::int32_t kCoreBelowTopMin = 130;
+inline constexpr std::int32_t kCoreBelowTopMax = 175;
+inline constexpr std::int32_t kCoreSideShift = 22;         // horizontal scatter of the centre
+
+// Pattern class frequencies in permille: arch, tented arch, left loop, right loop, whorl.
+inline constexpr std::int32_t kClassPermille[5] = {40, 30, 330, 320, 280};
+// A loop opening toward the little finger (ulnar) is more common on each hand.
+inline constexpr std::int32_t kUlnarLoopPermille = 850;
+
+// Singular point layouts (pixels).
+inline constexpr std::int32_t kLoopDeltaDistanceMin = 85;
+inline constexpr std::int32_t kLoopDeltaDistanceMax = 135;
+inline constexpr std::int32_t kLoopDeltaAngleMin = 6000;   // below the horizontal, turn units
+inline constexpr std::int32_t kLoopDeltaAngleMax = 10000;
+inline constexpr std::int32_t kWhorlCoreGapMin = 14;
+inline constexpr std::int32_t kWhorlCoreGapMax = 40;
+inline constexpr std::int32_t kWhorlDeltaDistanceMin = 95;
+inline constexpr std::int32_t kWhorlDeltaDistanceMax = 140;
+inline constexpr std::int32_t kTentedDeltaDistanceMin = 28;
+inline constexpr std::int32_t kTentedDeltaDistanceMax = 60;
+inline constexpr std::int32_t kBaseAngleScatter = 1400;    // tilt of the whole pattern
+
+// Arch ridges: hump height (Q16 slope scale) and width.
+inline constexpr std::int32_t kArchSlopeMin = 50000;
+inline constexpr std::int32_t kArchSlopeMax = 80000;
+inline constexpr std::int32_t kArchHalfWidth = 70;
+inline constexpr std::int32_t kArchBandHeight = 150;
+
+// Fingertip bend: ridges above the pattern follow the rounded tip.
+inline constexpr std::int32_t kTipBendStart = 25;          // above the upper core
+inline constexpr std::int32_t kTipBendRamp = 110;
+inline constexpr std::int32_t kTipBendSlope = 60000;       // Q16 slope at the sides
+inline constexpr std::int32_t kTipBendHalfWidth = 120;
+
+// Ridge period: mean per finger and slow variation across it (Q8 pixels).
+inline constexpr std::int32_t kPeriodMinQ8 = 8 * 256 + 160;    // 8.6 px
+inline constexpr std::int32_t kPeriodMaxQ8 = 9 * 256 + 154;    // 9.6 px
+inline constexpr std::int32_t kPeriodVariationQ8 = 180;
+inline constexpr std::int32_t kPeriodFieldSpacing = 72;
+inline constexpr std::int32_t kPeriodTipShrinkQ8 = 120;        // finer ridges near the tip
+
+// --- Ridge growth by iterated oriented Gabor filtering -----------------------------
+inline constexpr std::int32_t kOrientationBins = 32;           // per half turn
+inline constexpr std::int32_t kPeriodBinFirstQ8 = 6 * 256;     // 6.0 px
+inline constexpr std::int32_t kPeriodBinStepQ8 = 128;          // 0.5 px
+inline constexpr std::int32_t kPeriodBins = 15;                // 6.0 .. 13.0 px
+inline constexpr std::int32_t kKernelRadius = 7;               // 15 x 15 taps
+inline constexpr std::int32_t kKernelStride = 16;              // row padded for vector units
+inline constexpr std::int32_t kSigmaAcrossPermille = 330;      // of the period, across ridges
+inline constexpr std::int32_t kSigmaAlongPermille = 470;       // along ridges
+inline constexpr std::int32_t kGrowthGainQ8 = 480;             // amplification per pass
+inline constexpr std::int32_t kGrowthIterations = 12;
+inline constexpr std::int32_t kGrowthSeedsMin = 160;
+inline constexpr std::int32_t kGrowthSeedsMax = 220;
+inline constexpr std::int32_t kRidgeHeightScale = 96;          // final response to int8 height
+
+
+// --- Impressions: one placement of the finger on the sensor --------------------------
+// The sensor centre lies this far below the pattern centre on a centred press.
+inline constexpr std::int32_t kSensorBelowCentre = 14;
+// Placement scatter (normal deviations; pixels, turn units) and limits, per press kind:
+// index 0 good, 1 poor, 2 light.
+inline constexpr std::int32_t kOffsetSigmaX[3] = {13, 30, 20};
+inline constexpr std::int32_t kOffsetSigmaY[3] = {15, 32, 22};
+inline constexpr std::int32_t kOffsetLimit = 70;
+inline constexpr std::int32_t kRotationSigma[3] = {800, 2000, 1100};   // 4.4, 11, 6 degrees
+inline constexpr std::int32_t kRotationLimit = 5500;                    // 30 degrees
+// Elastic distortion: skin held in the contact core, dragged around it.
+inline constexpr std::int32_t kDistortInnerMin = 35;
+inline constexpr std::int32_t kDistortInnerMax = 75;
+inline constexpr std::int32_t kDistortRampMin = 60;
+inline constexpr std::int32_t kDistortRampMax = 110;
+inline constexpr std::int32_t kDistortTurnSigma[3] = {400, 800, 400};  // 2.2, 4.4 degrees
+inline constexpr std::int32_t kDistortShiftSigmaQ8[3] = {3 * 256, 6 * 256, 3 * 256};
+inline constexpr std::int32_t kWarpSpacing = 56;                        // small smooth skin warp
+inline constexpr std::int32_t kWarpAmplitudeQ8 = 400;
+inline constexpr std::int32_t kMapGrid = 8;                              // mapping computed every 8 px
+// Contact ellipse (finger pixels) relative to the finger pad, and its scale per kind.
+inline constexpr std::int32_t kContactHalfWidthMin = 115;
+inline constexpr std::int32_t kContactHalfWidthMax = 150;
+inline constexpr std::int32_t kContactHalfHeightMin = 150;
+inline constexpr std::int32_t kContactHalfHeightMax = 200;
+inline constexpr std::int32_t kContactBelowCentre = 30;
+inline constexpr std::int32_t kContactScaleMin[3] = {900, 650, 420};   // permille
+inline constexpr std::int32_t kContactScaleMax[3] = {1150, 900, 600};
+inline constexpr std::int32_t kContactEdgeRamp = 14;                    // contact fades over this width
+inline constexpr std::int32_t kContactEdgeNoisePermille = 90;          // ragged contact edge
+inline constexpr std::int32_t kContactEdgeSpacing = 24;
+// Pressure: shift of the ink threshold in ridge-height units (positive: wider ridges).
+inline constexpr std::int32_t kPressureMean[3] = {0, -4, -52};
+inline constexpr std::int32_t kPressureSigma[3] = {14, 26, 10};
+inline constexpr std::int32_t kEdgePressureDrop = 70;                   // lighter toward the contact edge
+// Skin condition, permille: -1000 wet .. +1000 dry.
+inline constexpr std::int32_t kDrynessSigma[3] = {180, 520, 250};
+inline constexpr std::int32_t kDrynessMean[3] = {60, 120, 300};
+inline constexpr std::int32_t kDrySpotSpacing = 4;
+inline constexpr std::int32_t kWetBlobSpacing = 12;
+// Grey levels: ridge and background, and pixel noise (standard deviation).
+inline constexpr std::int32_t kRidgeGreyMin[3] = {55, 70, 140};
+inline constexpr std::int32_t kRidgeGreyMax[3] = {110, 135, 185};
+inline constexpr std::int32_t kBackgroundGreyMin = 222;
+inline constexpr std::int32_t kBackgroundGreyMax = 246;
+inline constexpr std::int32_t kBackgroundWobble = 8;
+inline constexpr std::int32_t kBackgroundSpacing = 64;
+inline constexpr std::int32_t kNoiseSigma[3] = {5, 10, 7};
+inline constexpr std::int32_t kInkSoftness = 18;                        // ridge-height units over an edge
+// A good press goes wrong now and then (off-centre, smudged, very dry): permille.
+inline constexpr std::int32_t kGoodMishapPermille = 60;
+
+// --- Frames within one press -------------------------------------------------------
+inline constexpr std::int32_t kSettleContactPermille[2] = {620, 850};  // first two frames
+inline constexpr std::int32_t kSettlePressure[2] = {-30, -12};
+inline constexpr std::int32_t kSettleShiftQ8 = 18 * 256;                // touching tip first
+inline constexpr std::int32_t kFrameJitterQ8 = 160;
+inline constexpr std::int32_t kFrameTurnJitter = 50;
+inline constexpr std::int32_t kFramePressureJitter = 5;
+
+}  // namespace mivex::ostrela::params
+
+namespace mivex::ostrela::params {
+
+// --- Sensor behaviour -----------------------------------------------------------------
+inline constexpr std::size_t kMasterCacheSize = 12;       // masters kept (about 300 KB each)
+inline constexpr std::int32_t kMatcherSlots = 16;         // templates the sensor-side matcher keeps
+inline constexpr std::int32_t kMatcherSamples = 3;        // presses per sensor-side enrolment
+
+}  // namespace mivex::ostrela::params

@@ -1,0 +1,106 @@
+#include "SensorHost.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace mivex::ostrela {
+namespace {
+
+// Every poll lasts one frame time on the steady clock.
+class TSteadyFrameClock final : public TFrameClock {
+ public:
+  std::int64_t BeginFrame() override {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+  void EndFrame(std::int64_t start, std::int32_t frameMs) override {
+    const std::chrono::steady_clock::time_point until{std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::nanoseconds(start) + std::chrono::milliseconds(frameMs))};
+    std::this_thread::sleep_until(until);
+  }
+};
+
+// Process-wide state; both have constant initialisation and do no work before use.
+std::mutex gHostLock;
+std::unique_ptr<TSimSensor> gSensor;
+
+bool ReadVariable(const char* name, std::string& value) {
+#ifdef _WIN32
+  // The process environment block, which also sees variables set after start-up.
+  const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
+  if (size == 0) return false;
+  std::string buffer(size, '\0');
+  const DWORD got = GetEnvironmentVariableA(name, buffer.data(), size);
+  if (got == 0 || got >= size) return false;
+  buffer.resize(got);
+  value = buffer;
+  return true;
+#else
+  const char* v = std::getenv(name);
+  if (v == nullptr) return false;
+  value = v;
+  return true;
+#endif
+}
+
+void Report(const std::string& text) {
+  const std::string line = "Ostrela: " + text + "\n";
+  std::fputs(line.c_str(), stderr);
+#ifdef _WIN32
+  OutputDebugStringA(line.c_str());
+#endif
+}
+
+}  // namespace
+
+bool ScenarioFromEnvironment(TScenario& scenario, std::string& error) {
+  std::string text;
+  if (!ReadVariable("OSTRELA_SCENARIO", text)) {
+    std::string path;
+    if (ReadVariable("OSTRELA_SCENARIO_FILE", path)) {
+      std::ifstream file(path, std::ios::binary);
+      std::ostringstream content;
+      if (!file || !(content << file.rdbuf())) {
+        error = "cannot read scenario file " + path;
+        return false;
+      }
+      text = content.str();
+    }
+  }
+  if (!ParseScenario(text, scenario, error)) {
+    error = "scenario " + error;
+    return false;
+  }
+  return true;
+}
+
+TSimSensor& TheSensor() {
+  std::lock_guard<std::mutex> guard(gHostLock);
+  if (!gSensor) {
+    TScenario scenario;
+    std::string error;
+    if (ScenarioFromEnvironment(scenario, error)) {
+      gSensor = std::make_unique<TSimSensor>(scenario, std::make_unique<TSteadyFrameClock>());
+    } else {
+      Report(error);
+      gSensor = std::make_unique<TSimSensor>(error, std::make_unique<TSteadyFrameClock>());
+    }
+  }
+  return *gSensor;
+}
+
+void ResetSensorHost() {
+  std::lock_guard<std::mutex> guard(gHostLock);
+  gSensor.reset();
+}
+
+}  // namespace mivex::ostrela
