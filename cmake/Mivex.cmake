@@ -7,7 +7,7 @@ set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
 set(MIVEX_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
 get_filename_component(MIVEX_ROOT "${MIVEX_ROOT}" ABSOLUTE)
 
-add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
 
 if(WIN32)
   enable_language(RC)
@@ -91,15 +91,20 @@ function(mivex_test name)
     ENVIRONMENT "MIVEX_WINEPREFIX=${MIVEX_WINE_PREFIX};ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")
 endfunction()
 
-# mivex_windows_dll(<target> DEF <def-template>): a DLL with an exact export table.
-# The template lists "name @ordinal argbytes"; i686 exports stdcall names undecorated.
+# mivex_def_file(<out> <template> [EXCLUDE names...]): the .def file of a DLL with an exact
+# export table. The template lists "name @ordinal argbytes"; i686 exports the stdcall
+# names undecorated.
 function(mivex_def_file out template)
+  cmake_parse_arguments(D "" "" "EXCLUDE" ${ARGN})
   file(STRINGS ${template} lines REGEX "^[^#]")
   set(text "")
   foreach(line IN LISTS lines)
     if(line MATCHES "^LIBRARY")
       string(APPEND text "${line}\nEXPORTS\n")
     elseif(line MATCHES "^([A-Za-z0-9_]+)[ \t]+@([0-9]+)[ \t]+([0-9]+)")
+      if(CMAKE_MATCH_1 IN_LIST D_EXCLUDE)
+        continue()
+      endif()
       if(MIVEX_WIN_ARCH STREQUAL "i686")
         string(APPEND text "  ${CMAKE_MATCH_1} = ${CMAKE_MATCH_1}@${CMAKE_MATCH_3} @${CMAKE_MATCH_2}\n")
       else()

@@ -26,6 +26,10 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     else
       "$loader" wineboot --init >/dev/null 2>&1 || true
     fi
+    # One virtual desktop instead of X11 top-level windows: without a window manager
+    # (Xvfb) Wine would wait up to two seconds for every window it hides.
+    "$loader" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 || true
+    "$loader" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1 || true
     /usr/lib/wine/wineserver -w || true
     touch "$WINEPREFIX/.mivex-ready"
   fi

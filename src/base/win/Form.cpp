@@ -6,6 +6,19 @@
 
 namespace mivex::win {
 
+namespace {
+struct Collect {
+  HWND self;
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectEnabledWindow(HWND w, LPARAM lp) {
+  auto* c = reinterpret_cast<Collect*>(lp);
+  if (w != c->self && ::IsWindowVisible(w) && ::IsWindowEnabled(w)) c->windows.push_back(w);
+  return TRUE;
+}
+}  // namespace
+
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
   visible_ = false;
   color_ = clBtnFace;
@@ -67,18 +80,8 @@ int TForm::ShowModal() {
   PlaceOnScreen();
 
   // Disable the thread's other top-level windows while the dialog is up.
-  struct Collect {
-    HWND self;
-    std::vector<HWND> windows;
-  } collect{hwnd_, {}};
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND w, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<Collect*>(lp);
-        if (w != c->self && ::IsWindowVisible(w) && ::IsWindowEnabled(w)) c->windows.push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&collect));
+  Collect collect{hwnd_, {}};
+  ::EnumThreadWindows(::GetCurrentThreadId(), &CollectEnabledWindow, reinterpret_cast<LPARAM>(&collect));
   std::vector<HWND>& disabled = collect.windows;
   for (HWND w : disabled) ::EnableWindow(w, FALSE);
   HWND previously_active = ::GetActiveWindow();

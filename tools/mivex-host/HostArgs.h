@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace mivex::host {
+
+enum class Command { kEnroll, kVerify };
+
+struct Options {
+  Command command = Command::kEnroll;
+  std::string library = "Mivex.dll";
+  bool plain = false;           // the P variants (NUL-terminated texts)
+  bool as_string = false;       // GetFPVerifyTempString instead of GetFPVerifyTemp
+  std::string user, enrolled, codes, sequence;
+  bool sequence_given = false;  // the set variants
+  std::int32_t minimum = 1, maximum = 10;
+  double close_after = 0;       // close the dialog with its close box after this many seconds
+};
+
+// Parses the command line; on failure fills `error`.
+bool ParseArgs(int argc, char** argv, Options& options, std::string& error);
+const char* Usage();
+
+}  // namespace mivex::host
