@@ -336,8 +336,9 @@ class TMessageDigest : public TMessageDigestSpi {
   void Update(std::uint8_t b) { Update(&b, 0, 1); }
   TBytes Digest();
   std::int32_t Digest(std::uint8_t* buf, std::int32_t offset, std::int32_t length);
-  TBytes Digest(const std::uint8_t* in, std::int32_t offset, std::int32_t length) {
-    Update(in, offset, length);
+  // Feeds `input`, then finishes.
+  TBytes Digest(const TBytes& input) {
+    if (!input.empty()) Update(input.data(), 0, static_cast<std::int32_t>(input.size()));
     return Digest();
   }
   void Reset();
