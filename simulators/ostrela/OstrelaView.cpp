@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ImageHash.h"
 #include "Impression.h"
 #include "MasterCache.h"
 #include "OstrelaParams.h"
@@ -70,9 +71,44 @@ bool ParseOptions(int argc, char** argv, TOptions& o) {
          o.Frame >= 0;
 }
 
+// One line per master and per impression: what every build must reproduce bit for bit.
+void PrintHashes() {
+  struct TCase {
+    std::uint32_t Subject;
+    std::int32_t Finger;
+  };
+  const TCase fingers[] = {{1, 7}, {2, 1}, {3, 10}, {4, 5}, {5, 6}, {6, 2}};
+  struct TShot {
+    TPressKind Kind;
+    std::int64_t Press;
+    std::int32_t Frame;
+  };
+  const TShot shots[] = {{TPressKind::pkGood, 0, 0}, {TPressKind::pkGood, 1, 3}, {TPressKind::pkPoor, 2, 4},
+                         {TPressKind::pkLight, 3, 2}};
+  TMasterCache cache(1);
+  std::vector<std::uint8_t> image;
+  std::printf("# kind subject finger [press-kind press frame] hash (FNV-1a 64 of the pixels)\n");
+  for (const TCase& c : fingers) {
+    const auto m = cache.Get(c.Subject, c.Finger);
+    std::vector<std::uint8_t> bytes(m->Ridges.begin(), m->Ridges.end());
+    bytes.insert(bytes.end(), m->Skin.begin(), m->Skin.end());
+    std::printf("master %u %d %016llx\n", c.Subject, c.Finger, static_cast<unsigned long long>(HashBytes(bytes)));
+    for (const TShot& s : shots) {
+      const std::uint64_t seed = PressSeed(0, s.Press, c.Subject, c.Finger);
+      RenderImpression(*m, FrameOfPress(DrawPlacement(seed, s.Kind), s.Frame, seed), image);
+      std::printf("impression %u %d %s %lld %d %016llx\n", c.Subject, c.Finger, PressKindName(s.Kind),
+                  static_cast<long long>(s.Press), s.Frame, static_cast<unsigned long long>(HashBytes(image)));
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--hashes") == 0) {
+    PrintHashes();
+    return 0;
+  }
   TOptions o;
   if (!ParseOptions(argc, argv, o)) {
     std::fprintf(stderr,

@@ -24,6 +24,7 @@ bool TPressModel::Unplugged() const {
 void TPressModel::FinishStep() {
   FDone = 0;
   FPhase = 0;
+  FInPress = false;
   ++FStep;
   if (FStep >= static_cast<std::int32_t>(FScenario.Steps.size()) && FScenario.Repeat) FStep = 0;
 }
@@ -55,19 +56,25 @@ TPollResult TPressModel::Poll() {
     case TStepKind::skPress:
       break;
   }
-  const std::int32_t phase = FPhase++;
-  if (phase == FScenario.GapPolls) ++FPressesBegun;
-  if (phase >= FScenario.GapPolls) {
-    result.Subject = step->Subject;
-    result.Finger = step->Finger;
-    result.Kind = step->Press;
-    result.Press = FPressesBegun - 1;
-    result.Frame = phase - FScenario.GapPolls;
-    result.PressSeed = PressSeed(FScenario.Seed, result.Press, step->Subject, step->Finger);
-    if (step->Press != TPressKind::pkNone) result.State = TPollState::psFinger;
+  if (!FInPress && FPhase < FScenario.GapPolls) {
+    ++FPhase;  // the finger is lifted
+    return result;
   }
-  if (FPhase >= FScenario.GapPolls + FScenario.FramesPerPress) {
+  if (!FInPress) {
+    FInPress = true;
+    FFrame = 0;
+    ++FPressesBegun;
+  }
+  result.Subject = step->Subject;
+  result.Finger = step->Finger;
+  result.Kind = step->Press;
+  result.Press = FPressesBegun - 1;
+  result.Frame = FFrame++;
+  result.PressSeed = PressSeed(FScenario.Seed, result.Press, step->Subject, step->Finger);
+  if (step->Press != TPressKind::pkNone) result.State = TPollState::psFinger;
+  if (FFrame >= FScenario.FramesPerPress) {
     FPhase = 0;
+    FInPress = false;
     if (++FDone >= step->Count) FinishStep();
   }
   return result;

@@ -50,7 +50,9 @@ class TPressModel {
   TScenario FScenario;
   std::int32_t FStep = 0;
   std::int64_t FDone = 0;        // presses, polls or calls done in the current step
-  std::int32_t FPhase = 0;       // polls done within the current press (gap first)
+  std::int32_t FPhase = 0;       // gap polls done before the current press
+  bool FInPress = false;         // the gap is over, the finger lies on the sensor
+  std::int32_t FFrame = 0;       // frames of the current press done
   std::int64_t FPressesBegun = 0;
 };
 

@@ -60,6 +60,7 @@ bool TSimSensor::Open() {
   FOpened = true;
   FArmed = false;
   FHaveImage = false;
+  FLast = TPollResult{};
   return true;
 }
 
@@ -136,9 +137,8 @@ bool TSimSensor::GetImage(std::uint8_t* area, std::int32_t* width, std::int32_t*
 std::int32_t TSimSensor::Status() const {
   std::lock_guard<std::mutex> guard(FLock);
   if (!FScenarioError.empty()) return ssBadScenario;
-  if (FModel.Unplugged()) return ssUnplugged;
-  if (!FOpened) return ssClosed;
-  return FLast.State == TPollState::psFinger ? ssFinger : ssOpen;
+  if (FOpened) return FLast.State == TPollState::psFinger ? ssFinger : ssOpen;
+  return FModel.Unplugged() ? ssUnplugged : ssClosed;
 }
 
 bool TSimSensor::MatcherOpen() {
