@@ -92,8 +92,8 @@ function(mivex_test name)
 endfunction()
 
 # mivex_def_file(<out> <template> [EXCLUDE names...]): the .def file of a DLL with an exact
-# export table. The template lists "name @ordinal argbytes"; i686 exports the stdcall
-# names undecorated.
+# export table. The template lists "name @ordinal argbytes [= internal-symbol]"; i686
+# exports the stdcall names undecorated.
 function(mivex_def_file out template)
   cmake_parse_arguments(D "" "" "EXCLUDE" ${ARGN})
   file(STRINGS ${template} lines REGEX "^[^#]")
@@ -101,12 +101,18 @@ function(mivex_def_file out template)
   foreach(line IN LISTS lines)
     if(line MATCHES "^LIBRARY")
       string(APPEND text "${line}\nEXPORTS\n")
-    elseif(line MATCHES "^([A-Za-z0-9_]+)[ \t]+@([0-9]+)[ \t]+([0-9]+)")
+    elseif(line MATCHES "^([A-Za-z0-9_]+)[ \t]+@([0-9]+)[ \t]+([0-9]+)([ \t]*=[ \t]*([A-Za-z0-9_]+))?")
       if(CMAKE_MATCH_1 IN_LIST D_EXCLUDE)
         continue()
       endif()
+      set(symbol ${CMAKE_MATCH_1})
+      if(CMAKE_MATCH_5)
+        set(symbol ${CMAKE_MATCH_5})
+      endif()
       if(MIVEX_WIN_ARCH STREQUAL "i686")
-        string(APPEND text "  ${CMAKE_MATCH_1} = ${CMAKE_MATCH_1}@${CMAKE_MATCH_3} @${CMAKE_MATCH_2}\n")
+        string(APPEND text "  ${CMAKE_MATCH_1} = ${symbol}@${CMAKE_MATCH_3} @${CMAKE_MATCH_2}\n")
+      elseif(NOT symbol STREQUAL CMAKE_MATCH_1)
+        string(APPEND text "  ${CMAKE_MATCH_1} = ${symbol} @${CMAKE_MATCH_2}\n")
       else()
         string(APPEND text "  ${CMAKE_MATCH_1} @${CMAKE_MATCH_2}\n")
       endif()

@@ -6,6 +6,8 @@
 #include <mutex>
 
 #include "base/win/Controls.h"
+#include "crypto/Aes.h"
+#include "crypto/Quelmarin.h"
 
 namespace mivex {
 
@@ -38,6 +40,10 @@ struct Step {
 // The units' steps in their start-up order; shutdown walks the list backwards.
 const Step kSteps[] = {
     {Nothing, StopWindowClasses},
+    // Crypto: the framework's registries, then each algorithm unit's own entries.
+    {StartCipherFramework, StopCipherFramework},
+    {StartAES, Nothing},
+    // Workflow: COM for the starting thread.
     {StartCom, StopCom},
 };
 

@@ -30,10 +30,10 @@ struct Library {
 
 }  // namespace
 
-TEST(Dll, ExportsTheTemplateFunctionsByName) {
+TEST(Dll, ExportsItsTenFunctionsByName) {
   Library lib;
   ASSERT_NE(lib.handle, nullptr);
-  for (const char* name : {"GetPdtLID", "GetFPVerifyTempString", "GetFPVerifyTemp", "GetFPEnrollTempBySetP",
+  for (const char* name : {"EnCryptData", "DeCryptData", "EncryptSha256", "GetPdtLID", "GetFPVerifyTempString", "GetFPVerifyTemp", "GetFPEnrollTempBySetP",
                            "GetFPEnrollTempP", "GetFPEnrollTempBySet", "GetFPEnrollTemp"})
     EXPECT_NE(::GetProcAddress(lib.handle, name), nullptr) << name;
 }

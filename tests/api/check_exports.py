@@ -27,10 +27,26 @@ def read_template(path):
         if line.startswith("LIBRARY"):
             library = line.split()[1]
             continue
-        m = re.match(r"(\w+)\s+@(\d+)\s+(\d+)$", line)
+        m = re.match(r"(\w+)\s+@(\d+)\s+(\d+)(\s*=\s*\w+)?$", line)
         if m:
             exports[m.group(1)] = (int(m.group(2)), int(m.group(3)))
     return library, exports
+
+
+def first_return(objdump, dll, start, depth=0):
+    """Argument bytes popped by the first `ret` reached from `start`, following tail jumps
+    (an unconditional jump to the start of another function)."""
+    code = subprocess.run([objdump, "-d", "--no-show-raw-insn", f"--start-address={start:#x}",
+                           f"--stop-address={start + 0x2000:#x}", dll],
+                          check=True, capture_output=True, text=True).stdout
+    for line in code.splitlines():
+        m = re.search(r"\tret\s*(\$0x[0-9a-f]+)?", line)
+        if m:
+            return int(m.group(1)[1:], 16) if m.group(1) else 0
+        m = re.search(r"\tjmp\s+([0-9a-f]+) <[^+>]+>$", line)
+        if m and depth < 4:
+            return first_return(objdump, dll, int(m.group(1), 16), depth + 1)
+    return None
 
 
 def main():
@@ -64,15 +80,10 @@ def main():
         if names.get(export) != ordinal:
             failures.append(f"{export}: ordinal {names.get(export)}, expected {ordinal}")
             continue
-        start = image_base + eat[ordinal - base]
-        code = subprocess.run([args.objdump, "-d", "--no-show-raw-insn", f"--start-address={start:#x}",
-                               f"--stop-address={start + 0x2000:#x}", args.dll],
-                              check=True, capture_output=True, text=True).stdout
-        rets = re.findall(r"\tret\s*(\$0x[0-9a-f]+)?", code)
-        if not rets:
+        got = first_return(args.objdump, args.dll, image_base + eat[ordinal - base])
+        if got is None:
             failures.append(f"{export}: no ret found")
             continue
-        got = int(rets[0][1:], 16) if rets[0] else 0
         if got != argbytes:
             failures.append(f"{export}: returns with ret ${got}, expected ret ${argbytes}")
         else:
