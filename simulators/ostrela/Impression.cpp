@@ -165,21 +165,37 @@ void RenderImpression(const TMasterPrint& m, const TImpressionParams& q, std::ve
   const TNoiseField drySpots(MixSeed(q.SkinSeed, 4), m.Width, m.Height, p::kDrySpotSpacing);
   const TNoiseField wetBlobs(MixSeed(q.SkinSeed, 5), m.Width, m.Height, p::kWetBlobSpacing);
   const TNoiseField background(MixSeed(q.FrameSeed, 6), kW, kH, p::kBackgroundSpacing);
-
-  // Finger positions on a coarse grid; pixels interpolate between grid nodes.
-  std::vector<std::int64_t> gridX(static_cast<std::size_t>(kGridW) * kGridH);
-  std::vector<std::int64_t> gridY(gridX.size());
-  for (std::int32_t gy = 0; gy < kGridH; ++gy)
-    for (std::int32_t gx = 0; gx < kGridW; ++gx) {
-      const std::size_t i = static_cast<std::size_t>(gy) * kGridW + static_cast<std::size_t>(gx);
-      MapPoint(m, q, warpX, warpY, gx * p::kMapGrid, gy * p::kMapGrid, gridX[i], gridY[i]);
-    }
+  const TNoiseField roughness(MixSeed(q.SkinSeed, 7), m.Width, m.Height, p::kRidgeRoughSpacing);
 
   const std::int64_t contactW = std::int64_t{q.ContactHalfWidth} * q.ContactScale * 256 / 1000;  // Q8
   const std::int64_t contactH = std::int64_t{q.ContactHalfHeight} * q.ContactScale * 256 / 1000;
   const std::int64_t contactX = std::int64_t{m.Design.CentreX + q.ContactX} * 256;
   const std::int64_t contactY = std::int64_t{m.Design.CentreY + q.ContactY} * 256;
   const std::int64_t minAxis = contactW < contactH ? contactW : contactH;
+
+  // Finger positions and pad contact on a coarse grid; both change slowly, so pixels
+  // interpolate between grid nodes.
+  std::vector<std::int64_t> gridX(static_cast<std::size_t>(kGridW) * kGridH);
+  std::vector<std::int64_t> gridY(gridX.size());
+  std::vector<std::int64_t> gridContact(gridX.size());
+  for (std::int32_t gy = 0; gy < kGridH; ++gy)
+    for (std::int32_t gx = 0; gx < kGridW; ++gx) {
+      const std::size_t i = static_cast<std::size_t>(gy) * kGridW + static_cast<std::size_t>(gx);
+      std::int64_t fx = 0;
+      std::int64_t fy = 0;
+      MapPoint(m, q, warpX, warpY, gx * p::kMapGrid, gy * p::kMapGrid, fx, fy);
+      gridX[i] = fx;
+      gridY[i] = fy;
+      // Inside the pad ellipse, with a ragged edge.
+      const std::int64_t ex = (fx - contactX) * kQ16 / contactW;
+      const std::int64_t ey = (fy - contactY) * kQ16 / contactH;
+      std::int64_t rho = ISqrt(static_cast<std::uint64_t>(ex * ex + ey * ey));  // Q16, 1 on the edge
+      rho += (std::int64_t{edge.At(static_cast<std::int32_t>(fx >> 8), static_cast<std::int32_t>(fy >> 8))} *
+              p::kContactEdgeNoisePermille) / 1000;
+      const std::int64_t inside = ((kQ16 - rho) * minAxis) >> 8;  // Q16 pixels
+      gridContact[i] = SmoothStepQ16(inside / p::kContactEdgeRamp);
+    }
+
   const std::int32_t dryLevel = q.Dryness > 0 ? q.Dryness : 0;
   const std::int32_t wetLevel = q.Dryness < 0 ? -q.Dryness : 0;
   TRandom noise(q.FrameSeed);
@@ -204,18 +220,14 @@ void RenderImpression(const TMasterPrint& m, const TImpressionParams& q, std::ve
       const std::int32_t px = static_cast<std::int32_t>(fx >> 8);
       const std::int32_t py = static_cast<std::int32_t>(fy >> 8);
 
-      // Contact: inside the pad ellipse, with a ragged edge.
-      const std::int64_t ex = (fx - contactX) * kQ16 / contactW;
-      const std::int64_t ey = (fy - contactY) * kQ16 / contactH;
-      std::int64_t rho = ISqrt(static_cast<std::uint64_t>(ex * ex + ey * ey));  // Q16, 1 on the edge
-      rho += (std::int64_t{edge.At(px, py)} * p::kContactEdgeNoisePermille) / 1000;
-      const std::int64_t inside = ((kQ16 - rho) * minAxis) >> 8;  // Q16 pixels
-      const std::int64_t contact = (std::int64_t{SmoothStepQ16(inside / p::kContactEdgeRamp)} * skin) / 255;
+      const std::int64_t contact = (lerp(gridContact, g) * skin) / 255;
 
       std::int64_t ink = 0;
       if (contact > 0) {
         // Pressure widens the ridges; it falls off toward the edge of the contact.
-        const std::int64_t threshold = -q.Pressure + ((kQ16 - contact) * p::kEdgePressureDrop >> 16);
+        // Skin is never smooth: the ridge edges wander a little.
+        const std::int64_t threshold = -q.Pressure + ((kQ16 - contact) * p::kEdgePressureDrop >> 16) +
+                                       ((std::int64_t{roughness.At(px, py)} * p::kRidgeRoughness) >> 16);
         std::int64_t level = height - threshold * 256;
         if (wetLevel > 0) {
           // Moisture bridges the valleys in blobs.
