@@ -5,7 +5,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 stamp="$here/.deps/bootstrap.stamp"
-version=8   # bump when the package list or the cross-built dependencies change
+version=9   # bump when the package list or the cross-built dependencies change
 
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
   exit 0
@@ -28,6 +28,8 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   # peers used by tests and benchmarks
   libgmp-dev libssl-dev openssl coreutils libjpeg-turbo-progs python3-pil imagemagick
+  # every glibc locale, so that Wine takes the user interface language and code page from LANG
+  locales-all
   clang libclang-rt-14-dev
 )
 
