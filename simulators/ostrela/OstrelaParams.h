@@ -130,9 +130,9 @@ inline constexpr std::int32_t kBackgroundGreyMin = 222;
 inline constexpr std::int32_t kBackgroundGreyMax = 246;
 inline constexpr std::int32_t kBackgroundWobble = 8;
 inline constexpr std::int32_t kBackgroundSpacing = 64;
-inline constexpr std::int32_t kNoiseSigma[3] = {5, 10, 7};
+inline constexpr std::int32_t kNoiseSigma[3] = {9, 13, 9};
 inline constexpr std::int32_t kInkSoftness = 18;                        // ridge-height units over an edge
-inline constexpr std::int32_t kRidgeRoughness = 30;                     // wander of the ridge edges
+inline constexpr std::int32_t kRidgeRoughness = 42;                     // wander of the ridge edges
 inline constexpr std::int32_t kRidgeRoughSpacing = 3;
 // A good press goes wrong now and then (off-centre, smudged, very dry): permille.
 inline constexpr std::int32_t kGoodMishapPermille = 60;
