@@ -12,7 +12,6 @@ namespace p = params;
 
 namespace {
 
-constexpr std::size_t kImageBytes = static_cast<std::size_t>(p::kImageWidth) * p::kImageHeight;
 
 // Writes a top-down frame into the caller's area bottom row first.
 void CopyBottomUp(const std::vector<std::uint8_t>& frame, std::uint8_t* area) {
