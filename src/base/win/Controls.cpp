@@ -48,7 +48,7 @@ std::string FromWide(const std::wstring& text) {
 }
 
 COLORREF ColorToRGB(TColor color) {
-  if (color & kSystemColorFlag) return ::GetSysColor(static_cast<int>(color & 0xFF));
+  if (color & 0x80000000u) return ::GetSysColor(static_cast<int>(color & 0xFF));
   return color & 0x00FFFFFFu;
 }
 

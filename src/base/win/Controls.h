@@ -23,8 +23,9 @@ namespace mivex::win {
 
 class TWinControl;
 
-// Colours as 32-bit values with red in the lowest byte; values with the top byte set
+// Colours as 32-bit values with red in the lowest byte; values with the top bit set
 // name a system colour (index in the low byte), as in the component model's colours.
+// Other bits of the top byte of a plain colour are ignored.
 using TColor = unsigned int;
 constexpr TColor kSystemColorFlag = 0xFF000000u;
 constexpr TColor clWindow = kSystemColorFlag | COLOR_WINDOW;
