@@ -1,0 +1,36 @@
+#include "Extractor.h"
+
+#include "ExtractionScore.h"
+#include "ForegroundMask.h"
+#include "MinutiaeDetection.h"
+#include "MinutiaeFilter.h"
+#include "NormalizedImage.h"
+#include "OrientationField.h"
+#include "RidgeSkeleton.h"
+#include "RidgeWavelength.h"
+#include "SingularPoints.h"
+#include "VandrelParams.h"
+
+namespace mivex::vandrel {
+
+ExtractedFeatures ExtractFeatures(const GrayView& image, const GaborBank& bank) {
+  const NormalizedImage normalized = NormalizeImage(image);
+  const OrientationField field = EstimateOrientation(normalized.pixels, params::kOrientationSmoothRadius);
+  const ForegroundMask mask = SegmentForeground(field, normalized.blockStd);
+  const RidgeWavelength wavelength = EstimateWavelength(normalized.pixels, field, mask);
+  const FloatPlane enhanced = EnhanceRidges(normalized.pixels, field, wavelength, mask, bank);
+  BytePlane skeleton = BinarizeRidges(enhanced, mask);
+  ThinRidges(skeleton);
+  const OrientationField smooth = SmoothOrientation(field, params::kSingularSmoothRadius);
+
+  ExtractedFeatures out;
+  const std::vector<Minutia> candidates = DetectMinutiae(skeleton, field, mask);
+  out.minutiae = FilterMinutiae(candidates, mask, image.width, image.height);
+  out.singularPoints = FindSingularPoints(smooth, mask);
+  out.grid = BuildOrientationGrid(field, mask);
+  out.score = ScoreExtraction(field, mask, wavelength, RidgeClarity(normalized.pixels, enhanced, mask),
+                              static_cast<int>(candidates.size()), static_cast<int>(out.minutiae.size()));
+  return out;
+}
+
+}  // namespace mivex::vandrel

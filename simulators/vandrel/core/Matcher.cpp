@@ -1,0 +1,193 @@
+#include "Matcher.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "BlockOps.h"
+#include "VandrelParams.h"
+
+namespace mivex::vandrel {
+namespace {
+
+using namespace params;
+constexpr float kPi = std::numbers::pi_v<float>;
+
+struct Candidate {
+  float similarity;
+  int a, b;
+  float cosRot, sinRot;  // rotation taking the minutia of a onto that of b
+};
+
+// Whether pair c agrees with pair p: the same rotation, and the segment between the
+// two minutiae of a, turned by p's rotation, lands on the segment between those of b
+// (within a tolerance growing with its length, for elastic distortion).
+bool Compatible(const MatchTemplate& A, const MatchTemplate& B, const Candidate& p, const Candidate& c) {
+  if (p.cosRot * c.cosRot + p.sinRot * c.sinRot < kCosDirectionTolerance) return false;
+  const Minutia &p1 = A.minutiae[p.a], &p2 = A.minutiae[c.a];
+  const Minutia &q1 = B.minutiae[p.b], &q2 = B.minutiae[c.b];
+  const float ax = p2.x - p1.x, ay = p2.y - p1.y;
+  const float ex = p.cosRot * ax - p.sinRot * ay - (q2.x - q1.x), ey = p.sinRot * ax + p.cosRot * ay - (q2.y - q1.y);
+  const float allowed = kDistanceTolerance + kDistanceToleranceRelative * std::sqrt(ax * ax + ay * ay);
+  return ex * ex + ey * ey <= allowed * allowed;
+}
+
+Candidate MakeCandidate(const MatchTemplate& A, const MatchTemplate& B, int a, int b, float similarity) {
+  return {similarity, a, b, A.cosDir[a] * B.cosDir[b] + A.sinDir[a] * B.sinDir[b],
+          A.cosDir[a] * B.sinDir[b] - A.sinDir[a] * B.cosDir[b]};
+}
+
+struct Rigid {
+  float c = 1, s = 0, tx = 0, ty = 0;
+};
+
+// Least-squares rotation and translation taking the paired minutiae of A onto B.
+Rigid FitPairs(const MatchTemplate& A, const MatchTemplate& B, const std::vector<Candidate>& set) {
+  float ax = 0, ay = 0, bx = 0, by = 0;
+  for (const Candidate& k : set) {
+    ax += A.minutiae[k.a].x, ay += A.minutiae[k.a].y, bx += B.minutiae[k.b].x, by += B.minutiae[k.b].y;
+  }
+  const float n = static_cast<float>(set.size());
+  ax /= n, ay /= n, bx /= n, by /= n;
+  float sxx = 0, sxy = 0;
+  for (const Candidate& k : set) {
+    const float px = A.minutiae[k.a].x - ax, py = A.minutiae[k.a].y - ay;
+    const float qx = B.minutiae[k.b].x - bx, qy = B.minutiae[k.b].y - by;
+    sxx += px * qx + py * qy;
+    sxy += px * qy - py * qx;
+  }
+  const float len = std::sqrt(sxx * sxx + sxy * sxy);
+  Rigid r;
+  if (len > 0) {
+    r.c = sxx / len;
+    r.s = sxy / len;
+  }
+  r.tx = bx - (r.c * ax - r.s * ay);
+  r.ty = by - (r.s * ax + r.c * ay);
+  return r;
+}
+
+}  // namespace
+
+MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
+  MatchResult result;
+  const int na = static_cast<int>(A.minutiae.size()), nb = static_cast<int>(B.minutiae.size());
+  if (na < 2 || nb < 2) return result;
+  std::vector<Candidate> candidates;
+  candidates.reserve(static_cast<std::size_t>(na) * 4);
+  for (int i = 0; i < na; ++i) {
+    if (!A.cylinders[i].usable) continue;
+    for (int j = 0; j < nb; ++j) {
+      if (!B.cylinders[j].usable) continue;
+      // Rotations beyond a quarter turn are not the same finger placed again.
+      if (A.cosDir[i] * B.cosDir[j] + A.sinDir[i] * B.sinDir[j] < 0) continue;
+      const float s = CylinderSimilarity(A.cylinders[i], B.cylinders[j]);
+      if (s >= kMinPairSimilarity) candidates.push_back(MakeCandidate(A, B, i, j, s));
+    }
+  }
+  if (candidates.empty()) return result;
+  const std::size_t keep = std::min<std::size_t>(candidates.size(), kCandidatePairs);
+  std::partial_sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(keep), candidates.end(),
+                    [](const Candidate& x, const Candidate& y) { return x.similarity > y.similarity; });
+  candidates.resize(keep);
+
+  // Grow a mutually compatible set from each of the best local matches; keep the
+  // set with the highest total similarity.
+  std::vector<Candidate> set, bestSet;
+  std::vector<std::uint8_t> usedA(static_cast<std::size_t>(na)), usedB(static_cast<std::size_t>(nb));
+  float best = 0;
+  const int seeds = std::min<int>(kSeeds, static_cast<int>(keep));
+  for (int seed = 0; seed < seeds; ++seed) {
+    set.assign(1, candidates[seed]);
+    std::fill(usedA.begin(), usedA.end(), 0);
+    std::fill(usedB.begin(), usedB.end(), 0);
+    usedA[candidates[seed].a] = usedB[candidates[seed].b] = 1;
+    float total = candidates[seed].similarity;
+    for (const Candidate& k : candidates) {
+      if (usedA[k.a] || usedB[k.b]) continue;
+      bool ok = true;
+      for (const Candidate& s : set)
+        if (!Compatible(A, B, s, k)) {
+          ok = false;
+          break;
+        }
+      if (!ok) continue;
+      set.push_back(k);
+      usedA[k.a] = usedB[k.b] = 1;
+      total += k.similarity;
+    }
+    if (total > best) {
+      best = total;
+      bestSet = set;
+    }
+  }
+  if (bestSet.size() < 2) return result;
+
+  // Pairs whose neighbourhoods differ too much to be candidates (near the edge of the
+  // common area, or behind spurious minutiae) still count when they fit the set.
+  std::fill(usedA.begin(), usedA.end(), 0);
+  std::fill(usedB.begin(), usedB.end(), 0);
+  for (const Candidate& k : bestSet) usedA[k.a] = usedB[k.b] = 1;
+  const Rigid fit = FitPairs(A, B, bestSet);
+  const std::size_t consolidated = bestSet.size();
+  for (int i = 0; i < na; ++i) {
+    if (usedA[i]) continue;
+    const Minutia& m = A.minutiae[i];
+    const float x = fit.c * m.x - fit.s * m.y + fit.tx, y = fit.s * m.x + fit.c * m.y + fit.ty;
+    for (int j = 0; j < nb; ++j) {
+      if (usedB[j]) continue;
+      const float dx = B.minutiae[j].x - x, dy = B.minutiae[j].y - y;
+      if (dx * dx + dy * dy > kExpansionReach * kExpansionReach) continue;
+      const Candidate k = MakeCandidate(A, B, i, j, 0);
+      bool ok = true;
+      for (std::size_t s = 0; s < consolidated && ok; ++s) ok = Compatible(A, B, bestSet[s], k);
+      if (!ok) continue;
+      bestSet.push_back(k);
+      usedA[i] = usedB[j] = 1;
+      break;
+    }
+  }
+
+  // How many minutiae of each print lie where the other print was seen.
+  int overlapA = 0, overlapB = 0;
+  for (const Minutia& m : A.minutiae)
+    overlapA += B.region.Inside(fit.c * m.x - fit.s * m.y + fit.tx, fit.s * m.x + fit.c * m.y + fit.ty);
+  for (const Minutia& m : B.minutiae) {
+    const float dx = m.x - fit.tx, dy = m.y - fit.ty;
+    overlapB += A.region.Inside(fit.c * dx + fit.s * dy, -fit.s * dx + fit.c * dy);
+  }
+  for (const Candidate& k : bestSet) result.pairs.emplace_back(k.a, k.b);
+  const int k = static_cast<int>(bestSet.size());
+  result.similaritySum = best;
+  result.overlapA = std::max(overlapA, k);
+  result.overlapB = std::max(overlapB, k);
+  result.raw = RawSimilarity(k, static_cast<int>(consolidated), best, result.overlapA, result.overlapB);
+  result.score = CalibratedScore(result.raw);
+  return result;
+}
+
+float RawSimilarity(int paired, int consolidated, float similaritySum, int overlapA, int overlapB) {
+  if (consolidated < 3) return 0;
+  const float k = static_cast<float>(paired);
+  const float share = k * k / static_cast<float>(overlapA * overlapB);
+  return std::sqrt(share) * similaritySum * k / (k + 4.0f);
+}
+
+int CalibratedScore(float raw) {
+  // Knots (raw similarity, score) measured on impostor comparisons; see the engine's
+  // evaluation tool. Between knots the score is interpolated, past the last it grows
+  // on the slope of the last segment up to the scale's end.
+  constexpr int kKnots = sizeof(kCalibrationRaw) / sizeof(kCalibrationRaw[0]);
+  if (raw <= kCalibrationRaw[0]) return static_cast<int>(kCalibrationScore[0] * raw / std::max(kCalibrationRaw[0], 1e-6f));
+  for (int i = 1; i < kKnots; ++i)
+    if (raw < kCalibrationRaw[i]) {
+      const float t = (raw - kCalibrationRaw[i - 1]) / (kCalibrationRaw[i] - kCalibrationRaw[i - 1]);
+      return static_cast<int>(std::lround(kCalibrationScore[i - 1] + t * (kCalibrationScore[i] - kCalibrationScore[i - 1])));
+    }
+  const float slope = (kCalibrationScore[kKnots - 1] - kCalibrationScore[kKnots - 2]) /
+                      (kCalibrationRaw[kKnots - 1] - kCalibrationRaw[kKnots - 2]);
+  return static_cast<int>(
+      std::min(2000.0f, std::round(kCalibrationScore[kKnots - 1] + slope * (raw - kCalibrationRaw[kKnots - 1]))));
+}
+
+}  // namespace mivex::vandrel

@@ -1,0 +1,31 @@
+#pragma once
+// Minutia matching: local similarities of all minutia pairs from their cylinders,
+// then consolidation into the largest set of pairs whose mutual distances and angles
+// agree in both prints (tolerant of elastic distortion, as only pairwise geometry is
+// compared), and the calibrated similarity score.
+#include <utility>
+#include <vector>
+
+#include "LocalStructures.h"
+
+namespace mivex::vandrel {
+
+struct MatchResult {
+  float raw = 0;     // consolidated similarity before calibration
+  int score = 0;     // on the false-acceptance scale
+  std::vector<std::pair<int, int>> pairs;  // (index in a, index in b)
+  float similaritySum = 0;  // local similarities of the consolidated pairs
+  int overlapA = 0, overlapB = 0;  // minutiae of each print inside the other's region
+};
+
+// The consolidated similarity from the number of paired minutiae (all, and those found
+// by consolidation), their local similarities and how many minutiae could have paired.
+float RawSimilarity(int paired, int consolidated, float similaritySum, int overlapA, int overlapB);
+
+MatchResult MatchTemplates(const MatchTemplate& a, const MatchTemplate& b);
+
+// Maps a consolidated similarity to the score scale on which the share of impostor
+// comparisons reaching score s is about the false-acceptance rate of s.
+int CalibratedScore(float raw);
+
+}  // namespace mivex::vandrel

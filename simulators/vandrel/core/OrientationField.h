@@ -1,0 +1,20 @@
+#pragma once
+// Ridge orientation per block from smoothed gradient tensors, with its coherence
+// (how consistently the gradients agree) and the raw gradient energy.
+#include "Image.h"
+
+namespace mivex::vandrel {
+
+struct OrientationField {
+  FloatPlane angle;      // ridge direction in [0, pi), x right, y down
+  FloatPlane coherence;  // 0 (isotropic) .. 1 (parallel ridges)
+  FloatPlane energy;     // mean squared gradient per pixel of the block
+  FloatPlane cos2, sin2;  // smoothed doubled-angle tensor (unnormalised)
+};
+
+OrientationField EstimateOrientation(const FloatPlane& normalized, int smoothRadius);
+
+// The same field smoothed again over a wider window (for singular points and grids).
+OrientationField SmoothOrientation(const OrientationField& field, int smoothRadius);
+
+}  // namespace mivex::vandrel

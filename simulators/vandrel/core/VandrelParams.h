@@ -1,0 +1,115 @@
+#pragma once
+// Every tuning constant of the feature engine, in one place. Lengths are pixels at
+// 500 dpi unless stated; angles are radians.
+namespace mivex::vandrel::params {
+
+// Accepted input.
+constexpr int kMinImageSide = 128;
+constexpr int kMaxImageSide = 1024;
+constexpr int kMinResolution = 450;  // dpi; the filters assume about 500
+constexpr int kMaxResolution = 550;
+
+// Block grid shared by the field estimates.
+constexpr int kBlock = 8;
+
+// Local contrast normalisation: block statistics smoothed over this many blocks.
+constexpr int kNormalizeRadiusBlocks = 2;
+constexpr float kMinLocalStd = 4.0f;  // grey levels; flatter areas carry no ridges
+
+// Orientation field: gradient tensors per block, smoothed over a block window.
+constexpr int kOrientationSmoothRadius = 2;        // blocks (5 x 5)
+constexpr int kSingularSmoothRadius = 3;           // blocks, the field used for singular points
+
+// Segmentation: a block is foreground when its gradient energy and its local
+// contrast stand out.
+constexpr float kForegroundEnergyFraction = 0.15f;  // of the 90th percentile block energy
+constexpr float kForegroundMinStd = 9.0f;           // grey levels
+constexpr float kForegroundStdFraction = 0.35f;     // of the 90th percentile block deviation
+constexpr float kForegroundMinCoherence = 0.12f;
+constexpr int kMaskErodeBlocks = 1;
+
+// Ridge wavelength (period) estimation.
+constexpr int kFrequencyBlock = 16;       // estimates on a 16-pixel grid
+constexpr int kFrequencyWindowLength = 32;  // along the ridge normal
+constexpr int kFrequencyWindowWidth = 16;   // along the ridges
+constexpr float kMinWavelength = 5.0f;
+constexpr float kMaxWavelength = 14.0f;
+constexpr float kDefaultWavelength = 9.0f;
+
+// Oriented band-pass (Gabor) enhancement.
+constexpr int kGaborRadius = 5;           // 11 x 11 kernels
+constexpr int kGaborOrientations = 24;
+constexpr int kGaborWavelengthSteps = 10;  // wavelengths kMinWavelength .. kMaxWavelength
+constexpr float kGaborSigmaAlong = 4.0f;   // along the ridges
+constexpr float kGaborSigmaAcross = 3.0f;  // across the ridges
+
+// Minutiae.
+constexpr int kTraceLength = 10;               // skeleton steps traced for a direction
+constexpr float kBorderDistance = 14.0f;       // minimum distance to the background
+constexpr float kCloseDistance = 7.0f;         // two minutiae closer than this are noise
+constexpr float kBrokenRidgeDistance = 16.0f;  // facing ridge endings joined by a gap
+constexpr float kBrokenRidgeAngle = 0.6f;      // tolerance of "facing"
+constexpr int kClusterRadius = 16;             // crowded places are noise
+constexpr int kClusterLimit = 4;               // at most this many others within the radius
+constexpr int kMaxMinutiae = 80;
+constexpr float kSnapToFieldAngle = 0.7f;      // traced directions this close snap to the field
+
+// Singular points (Poincare index on the smoothed block field).
+constexpr float kPoincareTolerance = 0.5f;     // around +-pi
+constexpr float kSingularMergeDistance = 24.0f;
+constexpr float kSingularBorderDistance = 16.0f;
+constexpr int kMaxSingularPoints = 4;
+
+// Orientation grid written into records.
+constexpr int kGridCellMin = 16;
+
+// Extraction score: 40 for a large, clear print; each shortfall adds.
+constexpr float kScoreBest = 40.0f;
+constexpr float kScoreWorst = 300.0f;
+constexpr float kGoodArea = 36000.0f;        // square pixels of foreground
+constexpr float kAreaPenalty = 120.0f;
+constexpr float kGoodStructure = 0.35f;      // coherence x clarity of a clear print
+constexpr float kStructurePenalty = 400.0f;
+constexpr float kGoodWavelengthShare = 0.85f;  // share of places with a ridge period in range
+constexpr float kWavelengthPenalty = 200.0f;
+constexpr float kGoodBreakup = 2.5f;         // candidate minutiae per 1000 square pixels
+constexpr float kBreakupPenalty = 80.0f;     // per candidate above that
+constexpr int kGoodMinutiae = 25;
+constexpr float kMinutiaePenalty = 60.0f;
+
+// Local structures (cylinders) for matching.
+constexpr float kCylinderRadius = 70.0f;
+constexpr int kCylinderCells = 8;           // spatial cells per side
+constexpr int kCylinderDirections = 6;      // direction bins
+constexpr float kCylinderSpread = 13.0f;     // a neighbour marks the cells whose centres lie this close
+constexpr float kCylinderHullMargin = 40.0f;  // cells this far outside the minutiae hull are invalid
+constexpr int kCylinderMinNeighbours = 2;
+constexpr float kCylinderMinValidFraction = 0.5f;
+
+// Consolidation of local matches.
+constexpr int kCandidatePairs = 64;
+constexpr int kSeeds = 6;
+constexpr float kMinPairSimilarity = 0.25f;
+constexpr float kDistanceTolerance = 8.0f;
+constexpr float kDistanceToleranceRelative = 0.10f;
+constexpr float kCosDirectionTolerance = 0.94f;  // rotations of two pairs differ by at most ~20 degrees
+constexpr float kExpansionReach = 16.0f;  // a minutia this close to its aligned partner may pair
+
+// Generalization.
+constexpr float kMergeDistance = 14.0f;
+constexpr float kMergeAngle = 0.6f;
+
+// Engine defaults.
+constexpr int kDefaultMatchThreshold = 47;        // false acceptance 1 %
+constexpr int kDefaultGeneralizeThreshold = 47;
+constexpr int kRecordBufferSize = 10000;          // callers' feature buffers
+
+}  // namespace mivex::vandrel::params
+
+namespace mivex::vandrel::params {
+// Calibration of the matcher's consolidated similarity to the score scale: at each
+// raw knot the share of impostor comparisons reaching it is the rate of its score
+// (22 = 100 %, 34 = 10 %, 47 = 1 %, 63 = 0.1 %).
+constexpr float kCalibrationRaw[] = {0.5f, 1.0f, 2.0f, 3.0f, 4.0f};
+constexpr float kCalibrationScore[] = {22.0f, 34.0f, 47.0f, 63.0f, 120.0f};
+}  // namespace mivex::vandrel::params
