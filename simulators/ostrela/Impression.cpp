@@ -55,7 +55,7 @@ TImpressionParams DrawPlacement(std::uint64_t seed, TPressKind kind) {
   q.Dryness = Clamp32(p::kDrynessMean[k] + Normal(random, p::kDrynessSigma[k]), -1000, 1000);
   q.RidgeGrey = random.Range(p::kRidgeGreyMin[k], p::kRidgeGreyMax[k]);
   q.BackgroundGrey = random.Range(p::kBackgroundGreyMin, p::kBackgroundGreyMax);
-  q.NoiseSigma = p::kNoiseSigma[k];
+  q.NoiseSigma = random.Range(p::kNoiseSigmaMin[k], p::kNoiseSigmaMax[k]);
   if (kind == TPressKind::pkGood && random.Chance(p::kGoodMishapPermille)) {
     // Now and then a good press goes wrong the way real ones do.
     switch (random.Below(4)) {

@@ -119,7 +119,7 @@ inline constexpr std::int32_t kPressureMean[3] = {0, -4, -52};
 inline constexpr std::int32_t kPressureSigma[3] = {14, 26, 10};
 inline constexpr std::int32_t kEdgePressureDrop = 70;                   // lighter toward the contact edge
 // Skin condition, permille: -1000 wet .. +1000 dry.
-inline constexpr std::int32_t kDrynessSigma[3] = {180, 520, 250};
+inline constexpr std::int32_t kDrynessSigma[3] = {260, 520, 250};
 inline constexpr std::int32_t kDrynessMean[3] = {60, 120, 300};
 inline constexpr std::int32_t kDrySpotSpacing = 4;
 inline constexpr std::int32_t kWetBlobSpacing = 12;
@@ -130,12 +130,13 @@ inline constexpr std::int32_t kBackgroundGreyMin = 222;
 inline constexpr std::int32_t kBackgroundGreyMax = 246;
 inline constexpr std::int32_t kBackgroundWobble = 8;
 inline constexpr std::int32_t kBackgroundSpacing = 64;
-inline constexpr std::int32_t kNoiseSigma[3] = {9, 13, 9};
+inline constexpr std::int32_t kNoiseSigmaMin[3] = {6, 10, 7};
+inline constexpr std::int32_t kNoiseSigmaMax[3] = {16, 20, 12};
 inline constexpr std::int32_t kInkSoftness = 18;                        // ridge-height units over an edge
 inline constexpr std::int32_t kRidgeRoughness = 42;                     // wander of the ridge edges
 inline constexpr std::int32_t kRidgeRoughSpacing = 3;
 // A good press goes wrong now and then (off-centre, smudged, very dry): permille.
-inline constexpr std::int32_t kGoodMishapPermille = 60;
+inline constexpr std::int32_t kGoodMishapPermille = 90;
 
 // --- Frames within one press -------------------------------------------------------
 inline constexpr std::int32_t kSettleContactPermille[2] = {620, 850};  // first two frames

@@ -12,7 +12,6 @@ namespace p = params;
 
 namespace {
 
-
 // Writes a top-down frame into the caller's area bottom row first.
 void CopyBottomUp(const std::vector<std::uint8_t>& frame, std::uint8_t* area) {
   for (std::int32_t y = 0; y < p::kImageHeight; ++y) {
