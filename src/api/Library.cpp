@@ -6,6 +6,10 @@
 #include <mutex>
 
 #include "base/win/Controls.h"
+#include "capture/KV310.h"
+#include "capture/Log.h"
+#include "capture/VFBase.h"
+#include "capture/VFEngine.h"
 #include "crypto/Aes.h"
 #include "crypto/Quelmarin.h"
 
@@ -31,6 +35,8 @@ void StopCom() {
 
 void StopWindowClasses() { win::UnregisterWindowClasses(); }
 void Nothing() {}
+void LoadEngine() { LoadEngineLibrary(); }
+void LoadSensor() { LoadSensorLibrary(); }
 
 struct Step {
   void (*start)();
@@ -43,6 +49,12 @@ const Step kSteps[] = {
     // Crypto: the framework's registries, then each algorithm unit's own entries.
     {StartCipherFramework, StopCipherFramework},
     {StartAES, Nothing},
+    // Capture: the log (with its retention sweep), the feature engine and sensor
+    // libraries, then the engine itself.
+    {StartLog, StopLog},
+    {LoadEngine, FreeEngineLibrary},
+    {LoadSensor, FreeSensorLibrary},
+    {StartEnrollmentEngine, StopEnrollmentEngine},
     // Workflow: COM for the starting thread.
     {StartCom, StopCom},
 };

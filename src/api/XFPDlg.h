@@ -8,6 +8,7 @@
 #include "base/Component.h"
 #include "base/win/Form.h"
 #include "workflow/XFPBase.h"
+#include "workflow/XFPVerify.h"
 
 namespace mivex {
 

@@ -2,15 +2,6 @@
 
 namespace mivex {
 
-std::uint16_t FingerSetFromText(const std::string& text) {
-  static const char* const kCodes[10] = {"L1", "L2", "L3", "L4", "L5", "R1", "R2", "R3", "R4", "R5"};
-  if (text.empty()) return 1023;
-  std::uint16_t set = 0;
-  for (int bit = 0; bit < 10; ++bit)
-    if (text.find(kCodes[bit]) != std::string::npos) set = static_cast<std::uint16_t>(set | (1u << bit));
-  return set;
-}
-
 namespace XFPEnroll {
 
 TXFPEnroll::TXFPEnroll(TComponent* owner) : TComponent(owner) { Dialog = Create<TXFPEnrollDlg>(); }

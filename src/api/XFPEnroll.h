@@ -9,10 +9,6 @@
 
 namespace mivex {
 
-// The set of selectable fingers named in a text: every code "L1".."L5", "R1".."R5" found
-// anywhere in it (case-sensitive); an empty text gives all ten (1023).
-std::uint16_t FingerSetFromText(const std::string& text);
-
 namespace XFPEnroll {
 
 class TXFPEnroll : public TComponent {

@@ -1,46 +1,88 @@
 #include "workflow/XFPBase.h"
 
-#include <bit>
+#include <stdexcept>
+
+#include "base/win/MessagePump.h"
+#include "capture/VFBase.h"
+#include "ui/XUIBase.h"
+#include "workflow/Catalogue.h"
+#include "workflow/QualityMessage.h"
 
 namespace mivex {
 
-// The single-line box showing the user identifier.
-class TUserIDBox : public win::TWinControl {
- public:
-  explicit TUserIDBox(TComponent* owner) : TWinControl(owner) {}
-
- protected:
-  void CreateParams(win::CreateParams& params) override {
-    params.class_name = L"EDIT";
-    params.system_class = true;
-    params.style = WS_CHILD | ES_AUTOHSCROLL | ES_READONLY;
-  }
-};
-
 TXFPBase::TXFPBase(TComponent* owner) : TCustomControl(owner) {
-  SetBounds(0, 0, 530, 400);
-  SetColor(win::clWhite);
-  user_id_box_ = Create<TUserIDBox>();
-  user_id_box_->SetBounds(364, 47, 130, 20);
-  user_id_box_->SetParent(this);
+  LastError_ = 0;
+  RetryCount = 3;
+  RetryDelay = 1000;
+  color_ = win::clWindow;
 }
 
 TXFPBase::~TXFPBase() {
   MarkDestroying();
+  // The device goes first: closing it waits for its worker, whose handlers use the
+  // fingers and the look.
+  FFPDevice.reset();
+  fingers_.reset();
   DestroyOwned();
 }
 
+void TXFPBase::SetLook(TBaseUI* look) {
+  look_ = look;
+  for (int i = 0; i <= 4; ++i) {
+    try {
+      if (win::TControl* widget = look->Widget(i)) widget->SetParent(this);
+    } catch (...) {
+      // A widget that cannot be parented is skipped; the next one is tried.
+    }
+  }
+  look->OnUserIDChange = [this](TObject*) { UserIDChanged(); };
+  SetBounds(left_, top_, look->LookWidth(), look->LookHeight());
+  SetShowUserID(true);
+  fingers_ = std::make_unique<TFingers>(this);
+}
+
+void TXFPBase::SetDevice(TVFBase* device) {
+  if (!device) throw std::runtime_error("FFPDevice not assigned");
+  device->SetTemplateType(TTemplateType::ttAbig);
+  device->SetExtractThreshold(120);
+  device->SetEnrollPolicy(TEnrollPolicy::epEnrollQuality);
+  device->SetMaxEnrollTry(8);
+  device->OnSampleQuality = [this](TObject*, std::int32_t quality) { HandleSampleQuality(quality); };
+  device->onSample = [this](TObject*, const TBitmap* bitmap) { HandleSample(bitmap); };
+  device->OnDone = [this](TObject*, const std::uint8_t* tmpl) { HandleDone(tmpl); };
+  device->OnError = [this](TObject*, std::int32_t code) { HandleDeviceError(code); };
+  device->OnDevConnected = [](TObject*, std::int64_t) {};
+  device->OnDevDisconnected = [this](TObject*, std::int64_t) { HandleDisconnect(); };
+}
+
+void TXFPBase::HandleCreated() {
+  if (!fingers_ || !look_) return;
+  for (int k = 1; k <= kFingerCount; ++k) look_->AttachFinger(fingers_->Item(k));
+  look_->RefreshLook();
+}
+
+void TXFPBase::HandleDisconnect() {
+  LastError_ = kErrDisconnected;
+  ReportError(1, kErrDisconnected);
+}
+
 void TXFPBase::SetUserID(const std::string& text) {
-  if (text != user_id_ || !user_id_set_) {
-    user_id_ = text;
-    user_id_box_->SetText(text);
-    user_id_set_ = true;
+  if (text != UserID_ || !UserIDSet_) {
+    UserID_ = text;
+    if (look_) look_->SetUserIDText(text);
+    UserIDSet_ = true;
   }
 }
 
+void TXFPBase::UserIDChanged() {
+  if (!look_) return;
+  std::string text = look_->GetUserIDText();
+  if (text != UserID_) SetUserID(text);
+}
+
 void TXFPBase::SetShowUserID(bool on) {
-  show_user_id_ = on;
-  user_id_box_->SetVisible(on);
+  ShowUserID_ = on;
+  if (look_) look_->ShowUserIDBox(on);
 }
 
 void TXFPBase::StartWithUser(const std::string& text) {
@@ -48,41 +90,135 @@ void TXFPBase::StartWithUser(const std::string& text) {
   Start();
 }
 
-void TXFPBase::DoPaint(HDC dc) {
-  TCustomControl::DoPaint(dc);
-  std::wstring title = win::ToWide(Title());
-  RECT r{10, 10, Width() - 10, 40};
-  ::SetBkMode(dc, TRANSPARENT);
-  ::DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &r, DT_LEFT | DT_SINGLELINE);
-}
-
-namespace XFPBase {
-
-void TXFPEnroll::SetValidFingers(std::uint16_t set) {
-  set &= 1023;
-  if (set == 0) return;
-  int members = std::popcount(set);
-  if (minimum_ > members) minimum_ = members;
-  valid_fingers_ = set;
-}
-
-void TXFPEnroll::SetMinimum(std::int32_t value) {
-  int members = std::popcount(valid_fingers_);
-  if (value < 1)
-    minimum_ = 1;
-  else
-    minimum_ = value > members ? members : value;
-}
-
-}  // namespace XFPBase
-
-void TXFPVerify::PrepareVerify(const std::string& user_id, const std::string& enrolled, std::string& output,
-                               int mode) {
-  output.clear();
-  if (mode == 1 || mode == 3) SetShowUserID(false);
-  if (mode == 1 && user_id.empty()) purpose_ = TVerifyPurpose::vpIdentify;
-  SetUserID(user_id);
+bool TXFPBase::Run() {
+  LastError_ = -1;
   Start();
+  return LastError_ <= 0;
+}
+
+void TXFPBase::ShowPrompt(int where, const std::string& text) {
+  if (where == 0)
+    ::MessageBoxW(Handle(), win::ToWide(text).c_str(), L"", MB_OK);
+  else if (where == 1 && look_)
+    look_->ShowStatus(text);
+}
+
+std::string TXFPBase::ErrorText(std::int32_t code) { return mivex::ErrorText(code); }
+
+void TXFPBase::ReportError(int where, std::int32_t code) {
+  SetState(TProcessState::psIdle);
+  LastError_ = code;
+  std::string text = ErrorText(code);
+  if (where == 1 && look_) look_->ShowStatus(text);
+  if (onError) onError(this, code, text);
+}
+
+int TXFPBase::QualityMessage(std::int32_t quality) {
+  if (!FFPDevice) return kAcceptedSampleMessage;
+  return mivex::QualityMessage(static_cast<int>(FFPDevice->DeviceType()),
+                               FFPDevice->EnrollPolicy() == TEnrollPolicy::epEnrollQuality, quality);
+}
+
+void TXFPBase::SetEnrolledFingers(const std::string& text) {
+  switch (ReadEnrolledFingers(text, *fingers_, WasEnrolled_)) {
+    case TEnrolledListResult::kRead:
+      EnrolledFingers_ = text;
+      break;
+    case TEnrolledListResult::kIgnored:
+      break;
+    case TEnrolledListResult::kMalformed:
+      ReportError(1, kErrEnrolledList);
+      break;
+  }
+}
+
+void TXFPBase::ClearFingers() {
+  if (fingers_) fingers_->Clear();
+}
+
+bool TXFPBase::DeviceGetsVerifyTemplate() {
+  return FFPDevice && FFPDevice->Operation() == FT_OPERATION::ftGetVerifyTemplate;
+}
+
+TWindowHandle TXFPBase::ContainingWindow() {
+  HWND own = HandleIfAllocated();
+  return own ? ::GetAncestor(own, GA_ROOT) : nullptr;
+}
+
+bool TXFPBase::AskYesNo(TWindowHandle owner, const std::string& text) {
+  return ::MessageBoxW(static_cast<HWND>(owner), win::ToWide(text).c_str(), L"", MB_YESNO) == IDYES;
+}
+
+void TXFPBase::Start() {
+  LastError_ = 0;
+  if (State() != TProcessState::psIdle) {
+    ShowPrompt(0, LoadStr(230));
+    return;
+  }
+  if (FFPDevice->IsOpened()) FFPDevice->Close();
+  if (FFPDevice->Operation() == FT_OPERATION::ftEnroll) {
+    if (NewEnrollment()) {
+      fingers_->Clear();
+    } else if (fingers_->NoneEnrolled()) {
+      LastError_ = kErrNothingEnrolled;
+      ReportError(1, kErrNothingEnrolled);
+      return;
+    }
+  }
+  look_->ShowStatus("");
+  if (!UserIDSet_) SetUserID("");
+  if (!FFPDevice->IsOpened()) WaitForDevice();
+  if (!FFPDevice->IsOpened()) {
+    LastError_ = kErrConnection;
+    ReportError(1, kErrConnection);
+    look_->ShowStatus(LoadStr(301));
+    return;
+  }
+  if (!ShowUserID_ && UserID_.empty() && !IdentifyWithoutUser()) {
+    ReportError(1, kErrNoUser);
+    return;
+  }
+  if (FFPDevice->Operation() == FT_OPERATION::ftGetVerifyTemplate)
+    look_->ShowStatus(LoadStr(260));
+  else if (!EnrolledFingers_.empty())
+    look_->ShowStatus(LoadStr(261) + LoadStr(256) + LoadStr(208));
+  else
+    look_->ShowStatus(LoadStr(262) + LoadStr(256) + LoadStr(208));
+  SetState(TProcessState::psSelecting);
+}
+
+void TXFPBase::WaitForDevice() {
+  if (FFPDevice->Open()) return;
+  for (std::int32_t pauses = 0; pauses < RetryCount; ++pauses) {
+    win::SleepPumping(static_cast<DWORD>(RetryDelay));
+    if (FFPDevice->Open()) return;
+  }
+}
+
+void TXFPBase::Stop() {
+  if (FFPDevice->Busy()) FFPDevice->Cancel();
+  ::Sleep(100);
+  FFPDevice->Close();
+  SetState(TProcessState::psIdle);
+  UserIDSet_ = false;
+  if (ShowUserID_ && look_) look_->EnableUserIDBox(false);
+}
+
+void TXFPBase::PostToSelf(UINT msg, WPARAM wp) {
+  if (!PostMessageToSelf(msg, wp, 0) && HandleNeeded()) PostMessageToSelf(msg, wp, 0);
+}
+
+LRESULT TXFPBase::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case kMsgVerifyDone:
+    case kMsgSelectNext:
+    case kMsgSequenceDone:
+    case kMsgSwitchOperation:
+      HandleControlMessage(msg, wp);
+      return 0;
+    default:
+      return TCustomControl::WndProc(msg, wp, lp);
+  }
 }
 
 }  // namespace mivex

@@ -13,6 +13,7 @@ const char* Usage() {
          "  --sequence     call the set variant with this preset finger order\n"
          "  --string       call GetFPVerifyTempString (counted-string result)\n"
          "  --close-after  close the dialog with its close box after SECONDS, as a user would\n"
+         "  --screenshot F save a picture of the dialog (BMP) before closing it\n"
          "  --library PATH load this DLL instead of Mivex.dll\n";
 }
 
@@ -54,6 +55,8 @@ bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
     } else if (a == "--sequence") {
       if (!value(o.sequence)) return false;
       o.sequence_given = true;
+    } else if (a == "--screenshot") {
+      if (!value(o.screenshot)) return false;
     } else if (a == "--library") {
       if (!value(o.library)) return false;
     } else if (a == "--min" || a == "--max" || a == "--close-after") {

@@ -15,6 +15,7 @@ struct Options {
   bool sequence_given = false;  // the set variants
   std::int32_t minimum = 1, maximum = 10;
   double close_after = 0;       // close the dialog with its close box after this many seconds
+  std::string screenshot;       // BMP file for a picture of the dialog before it is closed
 };
 
 // Parses the command line; on failure fills `error`.
