@@ -1,0 +1,118 @@
+// The simulated sensor judged by the feature engine, as the driver will judge it:
+// impressions of one finger match each other and not other fingers, and the extraction
+// scores of good presses leave a few rejected presses per hundred, as a real sensor
+// does; light presses are mostly rejected.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "Engine.h"
+#include "Impression.h"
+#include "MasterCache.h"
+#include "PressModel.h"
+
+namespace mivex::ostrela {
+namespace {
+
+namespace v = mivex::vandrel;
+
+// The driver's acceptance limit for an extraction score (lower is better).
+constexpr std::int32_t kExtractThreshold = 120;
+
+class EngineRealism : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_EQ(v::EngineInitialize(), v::kResultOk); }
+  static void TearDownTestSuite() { v::EngineFinalize(); }
+
+  struct TRecord {
+    std::int32_t Score = -1;
+    std::vector<std::uint8_t> Bytes;
+  };
+
+  TRecord Extract(std::uint32_t subject, std::int32_t finger, TPressKind kind, std::int64_t press, std::int32_t frame) {
+    const std::uint64_t seed = PressSeed(0, press, subject, finger);
+    std::vector<std::uint8_t> image;
+    RenderImpression(*Cache.Get(subject, finger), FrameOfPress(DrawPlacement(seed, kind), frame, seed), image);
+    TRecord r;
+    r.Bytes.assign(10000, 0);
+    std::int32_t length = 0;
+    r.Score = v::ExtractRecord(256, 288, image.data(), 500, r.Bytes.data(), &length, 0);
+    r.Bytes.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return r;
+  }
+
+  // Whether the engine takes the two records for one finger at its default threshold.
+  static bool SameFinger(const TRecord& a, const TRecord& b) {
+    std::int32_t details[5] = {static_cast<std::int32_t>(sizeof details), 0, 0, 0, 0};
+    return v::VerifyRecords(a.Bytes.data(), b.Bytes.data(), details, 0) == 1;
+  }
+
+  // Presses of which no frame after the first passes the driver's limit.
+  int RejectedPresses(TPressKind kind, std::uint32_t firstSubject, int fingers, int pressesPerFinger) {
+    int rejected = 0;
+    for (int s = 0; s < fingers; ++s) {
+      const std::uint32_t subject = firstSubject + static_cast<std::uint32_t>(s);
+      const std::int32_t finger = 1 + s % 10;
+      for (std::int64_t press = 0; press < pressesPerFinger; ++press) {
+        bool accepted = false;
+        for (std::int32_t frame = 1; frame < 6 && !accepted; ++frame) {
+          const TRecord r = Extract(subject, finger, kind, press, frame);
+          accepted = r.Score >= 0 && r.Score <= kExtractThreshold;
+        }
+        rejected += accepted ? 0 : 1;
+      }
+    }
+    return rejected;
+  }
+
+  TMasterCache Cache{2};
+};
+
+TEST_F(EngineRealism, ImpressionsMatchTheirOwnFingerOnly) {
+  constexpr int kFingers = 10;
+  constexpr int kPresses = 4;
+  std::vector<std::vector<TRecord>> records(kFingers);
+  for (int s = 0; s < kFingers; ++s)
+    for (std::int64_t press = 0; press < kPresses; ++press)
+      records[static_cast<std::size_t>(s)].push_back(
+          Extract(500 + static_cast<std::uint32_t>(s), 1 + s % 10, TPressKind::pkGood, press, 3));
+  int genuine = 0;
+  int genuineMatched = 0;
+  int impostor = 0;
+  int impostorMatched = 0;
+  for (int s = 0; s < kFingers; ++s) {
+    const auto& mine = records[static_cast<std::size_t>(s)];
+    for (int i = 0; i < kPresses; ++i) {
+      for (int j = i + 1; j < kPresses; ++j) {
+        ++genuine;
+        genuineMatched += SameFinger(mine[static_cast<std::size_t>(i)], mine[static_cast<std::size_t>(j)]) ? 1 : 0;
+      }
+      for (int t = s + 1; t < kFingers; ++t) {
+        ++impostor;
+        impostorMatched += SameFinger(mine[static_cast<std::size_t>(i)], records[static_cast<std::size_t>(t)][0]) ? 1 : 0;
+      }
+    }
+  }
+  std::printf("genuine pairs matched %d/%d, impostor pairs matched %d/%d\n", genuineMatched, genuine, impostorMatched,
+              impostor);
+  // Misses come from the few presses put down far off the centre or barely touching.
+  EXPECT_GE(genuineMatched * 100, genuine * 80);
+  EXPECT_LE(impostorMatched * 100, impostor * 2);
+}
+
+TEST_F(EngineRealism, GoodPressesAreRejectedAFewTimesPerHundred) {
+  const int rejected = RejectedPresses(TPressKind::pkGood, 700, 20, 5);
+  std::printf("good presses rejected: %d of 100\n", rejected);
+  EXPECT_GE(rejected, 1);
+  EXPECT_LE(rejected, 10);
+}
+
+TEST_F(EngineRealism, LightPressesAreMostlyRejected) {
+  const int rejected = RejectedPresses(TPressKind::pkLight, 800, 10, 2);
+  std::printf("light presses rejected: %d of 20\n", rejected);
+  EXPECT_GE(rejected, 12);
+}
+
+}  // namespace
+}  // namespace mivex::ostrela
