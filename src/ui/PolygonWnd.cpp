@@ -16,6 +16,11 @@ TPolygonWnd::TPolygonWnd(TComponent* owner)
 
 TPolygonWnd::~TPolygonWnd() { target_ = nullptr; }
 
+void TPolygonWnd::SetMask(const PixelGrid& mask) {
+  mask_ = mask;
+  mask_image_ = GridImage(mask_);
+}
+
 void TPolygonWnd::SetHoverImage(const PixelGrid& picture) {
   auto next = std::make_unique<Picture>();
   next->grid = picture;
@@ -53,10 +58,7 @@ void TPolygonWnd::DrawHover(HDC dc) const {
   if (hover_) hover_->image.Draw(dc, 0, 0);
 }
 
-void TPolygonWnd::DrawMask(HDC dc) const {
-  if (mask_.Empty()) return;
-  GridImage(mask_).Draw(dc, 0, 0);
-}
+void TPolygonWnd::DrawMask(HDC dc) const { mask_image_.Draw(dc, 0, 0); }
 
 // ---------------------------------------------------------------------------------------
 // TPolygonBtn

@@ -15,7 +15,7 @@ class TPolygonWnd : public TComponent {
 
   const PixelGrid& Mask() const { return mask_; }
   // Copies the picture; the region is not rebuilt.
-  void SetMask(const PixelGrid& mask) { mask_ = mask; }
+  void SetMask(const PixelGrid& mask);
   const PixelGrid* HoverImage() const { return hover_ ? &hover_->grid : nullptr; }
   void SetHoverImage(const PixelGrid& picture);
   win::TColor TransparentColor() const { return transparent_color_; }
@@ -42,6 +42,7 @@ class TPolygonWnd : public TComponent {
   };
 
   PixelGrid mask_;
+  GridImage mask_image_;
   std::unique_ptr<Picture> hover_;
   win::TColor transparent_color_ = win::clWhite;
   win::TWinControl* target_ = nullptr;

@@ -216,10 +216,10 @@ void TFashionEnrollUI::RefreshLook() {
   });
 }
 
-void TFashionEnrollUI::ShowStep(int n, int state) {
+void TFashionEnrollUI::ShowStep(int n, fashion::StepState state) {
   const int widget = fashion::StepWidget(n);
   if (widget < 0) return;  // steps beyond 8 have no picture
-  const int picture_id = fashion::StepPicture(static_cast<fashion::StepState>(state), n);
+  const int picture_id = fashion::StepPicture(state, n);
   TImage* picture = step_pictures_[static_cast<size_t>(widget)];
   Run([picture, picture_id] {
     picture->SetVisible(true);
@@ -227,10 +227,10 @@ void TFashionEnrollUI::ShowStep(int n, int state) {
   });
 }
 
-void TFashionEnrollUI::StepDone(int n) { ShowStep(n, static_cast<int>(fashion::StepState::Done)); }
-void TFashionEnrollUI::StepFailed(int n) { ShowStep(n, static_cast<int>(fashion::StepState::Failed)); }
-void TFashionEnrollUI::StepCurrent(int n) { ShowStep(n, static_cast<int>(fashion::StepState::Current)); }
-void TFashionEnrollUI::StepPending(int n) { ShowStep(n, static_cast<int>(fashion::StepState::Pending)); }
+void TFashionEnrollUI::StepDone(int n) { ShowStep(n, fashion::StepState::Done); }
+void TFashionEnrollUI::StepFailed(int n) { ShowStep(n, fashion::StepState::Failed); }
+void TFashionEnrollUI::StepCurrent(int n) { ShowStep(n, fashion::StepState::Current); }
+void TFashionEnrollUI::StepPending(int n) { ShowStep(n, fashion::StepState::Pending); }
 
 void TFashionEnrollUI::StepHidden(int n) {
   const int widget = fashion::StepWidget(n);

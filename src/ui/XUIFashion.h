@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 
+#include "ui/FashionLayout.h"
 #include "ui/XUIBase.h"
 
 namespace mivex {
@@ -19,9 +20,6 @@ class TMultiLabel;
 class TEdit;
 class TSoundBtn;
 class TPolygonBtn;
-namespace fashion {
-struct WidgetPlace;
-}
 
 class TFashionUI : public TBaseUI {
  public:
@@ -84,7 +82,7 @@ class TFashionEnrollUI : public TFashionUI {
   TSoundBtn* FinishButton;
 
  private:
-  void ShowStep(int n, int state);
+  void ShowStep(int n, fashion::StepState state);
 
   std::array<TImage*, 4> step_pictures_{};
 };

@@ -341,7 +341,13 @@ long GdiObjectCount() {
   const DWORD n = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
   if (n != 0) return static_cast<long>(n);
 #if defined(_WIN64)
-  const auto* peb = reinterpret_cast<const std::uint8_t*>(__readgsqword(0x60));  // TEB -> PEB
+  // PROCESS_BASIC_INFORMATION: the PEB's address follows the exit status.
+  using QueryProcess = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  auto query = reinterpret_cast<QueryProcess>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  void* basic[6] = {};
+  if (!query || query(::GetCurrentProcess(), 0, basic, sizeof(basic), nullptr) != 0) return -1;
+  const auto* peb = static_cast<const std::uint8_t*>(basic[1]);
   const auto* table = *reinterpret_cast<const std::uint8_t* const*>(peb + 0xF8);
   if (!table) return -1;
   MEMORY_BASIC_INFORMATION mbi{};
