@@ -23,6 +23,6 @@ if [ ! -f "$dir/Makefile" ]; then
   cmake "${args[@]}" >/dev/null
 fi
 set +e
-cmake --build "$dir" -j"$jobs" 2>&1 | grep -v -E '^\[ *[0-9]+%\] (Building|Linking)|^-- '
+cmake --build "$dir" -j"$jobs" -- --no-print-directory 2>&1 | grep -v -E "^\[ *[0-9]+%\] (Building|Linking|Built target|Generating)|^-- "
 status=${PIPESTATUS[0]}
 exit "$status"

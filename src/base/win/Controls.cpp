@@ -251,8 +251,11 @@ void TWinControl::CreateHandle() {
   if (visible_) style |= WS_VISIBLE;
   if (!enabled_) style |= WS_DISABLED;
   thread_id_ = ::GetCurrentThreadId();
+  // A child window carries its component's Tag as its control identifier, so that
+  // programs driving the dialog (tests, the demo) can find it.
+  HMENU id = (style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(Tag())) : nullptr;
   HWND hwnd = ::CreateWindowExW(params.ex_style, params.class_name.c_str(), params.caption.c_str(), style, left_,
-                                top_, width_, height_, parent_hwnd, nullptr, instance,
+                                top_, width_, height_, parent_hwnd, id, instance,
                                 params.system_class ? nullptr : this);
   if (!hwnd) return;
   if (params.system_class) {
