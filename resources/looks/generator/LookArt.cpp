@@ -95,17 +95,32 @@ Pt Along(const FingerShape& f, double from_base) {
 constexpr double kMirrorAxis = 180.75;
 const std::vector<Pt>& LeftPalm() {
   static const std::vector<Pt> palm = {
-      {126, 142}, {150, 148}, {161, 168}, {161, 212}, {157, 232}, {132, 236},
-      {114, 226}, {96, 212}, {88, 190}, {92, 168}, {104, 154},
+      {124, 140}, {152, 146}, {163, 166}, {162, 212}, {160, 234}, {128, 236},
+      {120, 230}, {96, 212}, {84, 190}, {88, 166}, {102, 150},
   };
   return palm;
+}
+
+// Closed-outline corner cutting: each round replaces a corner by two points, so the
+// palm's outline becomes a smooth curve through its defining points' hull.
+std::vector<Pt> SmoothClosed(std::vector<Pt> pts, int rounds) {
+  for (int r = 0; r < rounds; ++r) {
+    std::vector<Pt> out;
+    for (size_t i = 0; i < pts.size(); ++i) {
+      const Pt a = pts[i], b = pts[(i + 1) % pts.size()];
+      out.push_back(Pt{0.75 * a.x + 0.25 * b.x, 0.75 * a.y + 0.25 * b.y});
+      out.push_back(Pt{0.25 * a.x + 0.75 * b.x, 0.25 * a.y + 0.75 * b.y});
+    }
+    pts = std::move(out);
+  }
+  return pts;
 }
 
 Sdf Palm(bool right) {
   std::vector<Pt> pts = LeftPalm();
   if (right)
     for (Pt& p : pts) p.x = 2 * kMirrorAxis - p.x;
-  return Polygon(pts, 8);
+  return Polygon(SmoothClosed(std::move(pts), 3), 8);
 }
 
 // One hand's silhouette: palm and the fingers continued into it.
