@@ -191,7 +191,9 @@ void SetHITProgress(THITProgressEvent callback, void* context);
 void HITAbort();
 
 // Unit start-up and shutdown: Karatsuba thresholds, the seed (from the system time) and
-// the ticker. StopIntegers never waits for another thread on Windows (see IntegersTicker.h).
+// the ticker. The thread that calls StartIntegers is the one whose long operations call
+// the progress callback. StopIntegers never waits for another thread on Windows (see
+// IntegersTicker.h); call it when no integer operation is running.
 void StartIntegers();
 void StopIntegers();
 

@@ -51,7 +51,8 @@ void DivideTruncated(const TInteger& A, const TInteger& B, TInteger* Q, TInteger
   if (R) *R = std::move(r);
 }
 
-// Euclidean quotient and modulus: A = Q B + R with 0 <= R < |B|.
+// Euclidean quotient and modulus: A = Q B + R with 0 <= R < |B|. A and B are read in
+// full before Q or R is written, so either may be A or B.
 void DivideEuclidean(const TInteger& A, const TInteger& B, TInteger* Q, TInteger* R, const char* op) {
   TInteger q, r;
   DivideTruncated(A, B, &q, &r, op);
@@ -59,7 +60,7 @@ void DivideEuclidean(const TInteger& A, const TInteger& B, TInteger* Q, TInteger
     TInteger absB = B;
     absB.Abs();
     IAdd(r, absB);
-    ISub(q, TInteger(B.Negative() ? -1 : 1));  // B may be Q or R: read before writing
+    ISub(q, TInteger(B.Negative() ? -1 : 1));
   }
   if (Q) *Q = std::move(q);
   if (R) *R = std::move(r);

@@ -5,6 +5,7 @@
 
 #include "crypto/Integers.h"
 #include "crypto/IntegersKernel.h"
+#include "crypto/IntegersTicker.h"
 
 namespace mivex {
 
@@ -21,10 +22,6 @@ struct TIntegerAccess {
 namespace hit {
 // Progress check on entry of a long operation (may raise EHITAbort).
 void CheckTick();
-// Tick source: set every TickIntervalMs while started; TakeTick reports and clears it.
-void StartTicker();
-void StopTicker();
-bool TakeTick();
 }  // namespace hit
 
 }  // namespace mivex

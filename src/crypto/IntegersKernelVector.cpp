@@ -131,6 +131,8 @@ MIVEX_AVX2 void MontMul(Digit* r, const Digit* a, const Digit* b, const Digit* N
   if (top != 0 || CompareN(r, N, n) >= 0) SubN(r, r, N, n);
 }
 
+#undef MIVEX_AVX2
+
 }  // namespace mivex::hit::vec
 
 #endif

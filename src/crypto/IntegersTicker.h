@@ -1,6 +1,6 @@
 #pragma once
-// The tick source behind the progress check of unit Integers (declared in
-// IntegersInternal.h: StartTicker, StopTicker, TakeTick).
+// The tick source behind the progress check of unit Integers: a flag raised every
+// TickIntervalMs while started, which TakeTick reports and clears.
 //
 // Windows: a periodic kernel waitable timer with automatic reset. The kernel "ticks";
 // TakeTick is a zero-timeout wait that reports and clears the signal in one step. No code
@@ -11,3 +11,11 @@
 //
 // Elsewhere: a small thread that raises an atomic flag every TickIntervalMs; StopTicker
 // wakes and joins it (no loader lock exists there).
+
+namespace mivex::hit {
+
+void StartTicker();
+void StopTicker();
+bool TakeTick();
+
+}  // namespace mivex::hit
