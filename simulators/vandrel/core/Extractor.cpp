@@ -16,9 +16,10 @@ namespace mivex::vandrel {
 ExtractedFeatures ExtractFeatures(const GrayView& image, const GaborBank& bank) {
   const NormalizedImage normalized = NormalizeImage(image);
   const OrientationField field = EstimateOrientation(normalized.pixels, params::kOrientationSmoothRadius);
-  const ForegroundMask mask = SegmentForeground(field, normalized.blockStd);
-  const RidgeWavelength wavelength = EstimateWavelength(normalized.pixels, field, mask);
-  const FloatPlane enhanced = EnhanceRidges(normalized.pixels, field, wavelength, mask, bank);
+  const ForegroundMask candidate = SegmentForeground(field, normalized.blockStd);
+  const RidgeWavelength wavelength = EstimateWavelength(normalized.pixels, field, candidate);
+  const FloatPlane enhanced = EnhanceRidges(normalized.pixels, field, wavelength, candidate, bank);
+  const ForegroundMask mask = RefineForeground(candidate, normalized.pixels, enhanced);
   BytePlane skeleton = BinarizeRidges(enhanced, mask);
   ThinRidges(skeleton);
   const OrientationField smooth = SmoothOrientation(field, params::kSingularSmoothRadius);

@@ -92,6 +92,9 @@ FloatPlane BorderDistance(const BytePlane& m) {
   return d;
 }
 
+// Opens the mask, keeps its largest region, fills holes and measures border distances.
+void Tidy(ForegroundMask& mask);
+
 }  // namespace
 
 ForegroundMask SegmentForeground(const OrientationField& field, const FloatPlane& blockStd) {
@@ -109,6 +112,37 @@ ForegroundMask SegmentForeground(const OrientationField& field, const FloatPlane
   for (int i = 0; i < cols * rows; ++i)
     mask.blocks.data[i] = energy.data[i] >= kForegroundEnergyFraction * p90 && blockStd.data[i] >= minStd &&
                           field.coherence.data[i] >= kForegroundMinCoherence;
+  Tidy(mask);
+  return mask;
+}
+
+ForegroundMask RefineForeground(const ForegroundMask& in, const FloatPlane& normalized, const FloatPlane& enhanced) {
+  using namespace params;
+  const int cols = in.blocks.width, rows = in.blocks.height;
+  FloatPlane ne(cols, rows), nn(cols, rows), ee(cols, rows);
+  for (int y = 0; y < normalized.height; ++y)
+    for (int x = 0; x < normalized.width; ++x) {
+      const float n = normalized.at(x, y), e = enhanced.at(x, y);
+      ne.at(x / kBlock, y / kBlock) += n * e;
+      nn.at(x / kBlock, y / kBlock) += n * n;
+      ee.at(x / kBlock, y / kBlock) += e * e;
+    }
+  ne = BoxSmooth(ne, 1);
+  nn = BoxSmooth(nn, 1);
+  ee = BoxSmooth(ee, 1);
+  ForegroundMask mask{in.blocks, FloatPlane(), 0};
+  for (int i = 0; i < cols * rows; ++i) {
+    const float d = std::sqrt(nn.data[i] * ee.data[i]);
+    if (d <= 0 || ne.data[i] / d < kMinBlockClarity) mask.blocks.data[i] = 0;
+  }
+  Tidy(mask);
+  return mask;
+}
+
+namespace {
+
+void Tidy(ForegroundMask& mask) {
+  const int cols = mask.blocks.width, rows = mask.blocks.height;
   // Open the mask (erode then dilate) so thin bridges and specks go.
   BytePlane eroded = mask.blocks;
   for (int y = 0; y < rows; ++y)
@@ -121,9 +155,11 @@ ForegroundMask SegmentForeground(const OrientationField& field, const FloatPlane
   KeepLargestRegion(eroded);
   FillHoles(eroded);
   mask.blocks = eroded;
+  mask.foregroundBlocks = 0;
   for (int i = 0; i < cols * rows; ++i) mask.foregroundBlocks += mask.blocks.data[i];
   mask.borderDistance = BorderDistance(mask.blocks);
-  return mask;
 }
+
+}  // namespace
 
 }  // namespace mivex::vandrel

@@ -14,4 +14,8 @@ struct ForegroundMask {
 
 ForegroundMask SegmentForeground(const OrientationField& field, const FloatPlane& blockStd);
 
+// Narrows the mask to the blocks whose grey pattern the ridge filters explain well
+// (streaks, smudges and latent prints around the finger do not), then tidies it again.
+ForegroundMask RefineForeground(const ForegroundMask& mask, const FloatPlane& normalized, const FloatPlane& enhanced);
+
 }  // namespace mivex::vandrel

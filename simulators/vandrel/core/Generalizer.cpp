@@ -99,15 +99,33 @@ GeneralizeResult GeneralizeSamples(const Features* const samples[3], int thresho
   for (int s = 0; s < 3; ++s) offset[s + 1] = offset[s] + static_cast<int>(aligned[s].size());
   std::vector<int> parent(static_cast<std::size_t>(offset[3]));
   std::iota(parent.begin(), parent.end(), 0);
+  auto agree = [&](const Minutia& a, const Minutia& b) {
+    return std::hypot(a.x - b.x, a.y - b.y) <= kMergeDistance &&
+           std::abs(WrapTurn(a.direction - b.direction)) <= kMergeAngle;
+  };
   for (int x = 0; x < 3; ++x)
-    for (int y = x + 1; y < 3; ++y)
-      for (auto [i, j] : pairsOf(x, y)) {
-        const Minutia &a = aligned[x][i], &b = aligned[y][j];
-        if (std::hypot(a.x - b.x, a.y - b.y) > kMergeDistance ||
-            std::abs(WrapTurn(a.direction - b.direction)) > kMergeAngle)
-          continue;
-        parent[Find(parent, offset[x] + i)] = Find(parent, offset[y] + j);
+    for (int y = x + 1; y < 3; ++y) {
+      for (auto [i, j] : pairsOf(x, y))
+        if (agree(aligned[x][i], aligned[y][j])) parent[Find(parent, offset[x] + i)] = Find(parent, offset[y] + j);
+      // Minutiae the matcher left unpaired agree when they are each other's nearest
+      // counterpart after alignment.
+      auto nearest = [&](int from, int index, int to) {
+        int best = -1;
+        float bestDistance = kMergeDistance;
+        for (int k = 0; k < static_cast<int>(aligned[to].size()); ++k) {
+          const float d = std::hypot(aligned[from][index].x - aligned[to][k].x, aligned[from][index].y - aligned[to][k].y);
+          if (d <= bestDistance && agree(aligned[from][index], aligned[to][k])) {
+            bestDistance = d;
+            best = k;
+          }
+        }
+        return best;
+      };
+      for (int i = 0; i < static_cast<int>(aligned[x].size()); ++i) {
+        const int j = nearest(x, i, y);
+        if (j >= 0 && nearest(y, j, x) == i) parent[Find(parent, offset[x] + i)] = Find(parent, offset[y] + j);
       }
+    }
   struct Cluster {
     float x = 0, y = 0, c = 0, s = 0, quality = 0, bifurcation = 0;
     int members = 0, samplesMask = 0;
@@ -126,16 +144,25 @@ GeneralizeResult GeneralizeSamples(const Features* const samples[3], int thresho
       ++c.members;
       c.samplesMask |= 1 << s;
     }
+  // Where the samples overlap, a minutia must be confirmed by a second sample; where
+  // only one sample saw the finger, its minutiae stand (nothing contradicts them).
+  const PrintRegion regions[3] = {PrintRegion(aligned[0]), PrintRegion(aligned[1]), PrintRegion(aligned[2])};
   for (const Cluster& c : clusters) {
-    if (std::popcount(static_cast<unsigned>(c.samplesMask)) < 2) continue;
+    if (c.members == 0) continue;
+    if (std::popcount(static_cast<unsigned>(c.samplesMask)) < 2) {
+      const int s = std::countr_zero(static_cast<unsigned>(c.samplesMask));
+      bool seenElsewhere = false;
+      for (int t = 0; t < 3; ++t) seenElsewhere = seenElsewhere || (t != s && regions[t].Inside(c.x / static_cast<float>(c.members), c.y / static_cast<float>(c.members)));
+      if (seenElsewhere) continue;
+    }
     const float n = static_cast<float>(c.members);
     Minutia mn;
     mn.x = c.x / n;
     mn.y = c.y / n;
     mn.direction = std::atan2(c.s, c.c);
     mn.kind = 2 * c.bifurcation > n ? MinutiaKind::Bifurcation : MinutiaKind::Ending;
-    // Seen in all three samples beats seen in two.
-    mn.quality = std::min(1.0f, c.quality / n * (0.7f + 0.1f * n));
+    // Seen in all three samples beats seen in two, which beats seen once.
+    mn.quality = std::min(1.0f, c.quality / n * (0.6f + 0.15f * n));
     result.features.minutiae.push_back(mn);
   }
   std::stable_sort(result.features.minutiae.begin(), result.features.minutiae.end(),

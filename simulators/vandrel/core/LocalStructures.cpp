@@ -14,6 +14,55 @@ using namespace params;
 constexpr float kPi = std::numbers::pi_v<float>;
 constexpr float kCell = 2 * kCylinderRadius / kCylinderCells;
 constexpr int kRasterCell = 16;  // pixels per cell of the print-region raster
+constexpr int kCells = kCylinderCells * kCylinderCells;
+
+// Centres of the cylinder's cells inside its radius, in the minutia's frame.
+struct CellCentres {
+  int count = 0;
+  int index[kCells] = {};
+  float x[kCells] = {}, y[kCells] = {};
+};
+constexpr CellCentres MakeCellCentres() {
+  CellCentres c;
+  for (int b = 0; b < kCylinderCells; ++b)
+    for (int a = 0; a < kCylinderCells; ++a) {
+      const float lx = (static_cast<float>(a) - 3.5f) * kCell, ly = (static_cast<float>(b) - 3.5f) * kCell;
+      if (lx * lx + ly * ly > kCylinderRadius * kCylinderRadius) continue;
+      c.index[c.count] = b * kCylinderCells + a;
+      c.x[c.count] = lx;
+      c.y[c.count] = ly;
+      ++c.count;
+    }
+  return c;
+}
+constexpr CellCentres kCentres = MakeCellCentres();
+
+// The cells a neighbour marks, by its position in the minutia's frame quantised to
+// kMarkStep pixels: every cell whose centre lies within kCylinderSpread.
+constexpr float kMarkStep = kCell / 5;
+constexpr int kMarkSide = 2 * static_cast<int>((kCylinderRadius + kCylinderSpread) / kMarkStep) + 2;
+struct MarkTable {
+  std::uint64_t mask[kMarkSide * kMarkSide] = {};
+};
+constexpr MarkTable MakeMarkTable() {
+  MarkTable t;
+  for (int qy = 0; qy < kMarkSide; ++qy)
+    for (int qx = 0; qx < kMarkSide; ++qx) {
+      const float px = (static_cast<float>(qx - kMarkSide / 2) + 0.5f) * kMarkStep;
+      const float py = (static_cast<float>(qy - kMarkSide / 2) + 0.5f) * kMarkStep;
+      const int ca = static_cast<int>(px / kCell + 4 + 8) - 8, cb = static_cast<int>(py / kCell + 4 + 8) - 8;
+      std::uint64_t m = 0;
+      for (int b = cb - 1; b <= cb + 1; ++b)
+        for (int a = ca - 1; a <= ca + 1; ++a) {
+          if (a < 0 || b < 0 || a >= kCylinderCells || b >= kCylinderCells) continue;
+          const float lx = (static_cast<float>(a) - 3.5f) * kCell - px, ly = (static_cast<float>(b) - 3.5f) * kCell - py;
+          if (lx * lx + ly * ly <= kCylinderSpread * kCylinderSpread) m |= std::uint64_t{1} << (b * kCylinderCells + a);
+        }
+      t.mask[qy * kMarkSide + qx] = m;
+    }
+  return t;
+}
+constexpr MarkTable kMarks = MakeMarkTable();
 
 }  // namespace
 
@@ -65,9 +114,9 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
 }
 
 bool PrintRegion::Inside(float x, float y) const {
-  const int cx = static_cast<int>(std::floor((x - x0_) / kRasterCell));
-  const int cy = static_cast<int>(std::floor((y - y0_) / kRasterCell));
-  return cx >= 0 && cy >= 0 && cx < w_ && cy < h_ && cells_[static_cast<std::size_t>(cy) * w_ + cx];
+  const float fx = (x - x0_) * (1.0f / kRasterCell), fy = (y - y0_) * (1.0f / kRasterCell);
+  if (!(fx >= 0 && fy >= 0 && fx < static_cast<float>(w_) && fy < static_cast<float>(h_))) return false;
+  return cells_[static_cast<std::size_t>(fy) * w_ + static_cast<std::size_t>(fx)];
 }
 
 void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) {
@@ -84,21 +133,15 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
   const PrintRegion& region = t.region;
   constexpr float kReach = kCylinderRadius + kCylinderSpread;
   constexpr float kBin = 2 * kPi / kCylinderDirections;
-  constexpr float spatial2 = kCylinderSpread * kCylinderSpread;
   for (std::size_t i = 0; i < n; ++i) {
     Cylinder& c = t.cylinders[i];
     const Minutia& mi = minutiae[i];
     const float ci = t.cosDir[i], si = t.sinDir[i];
-    int validCells = 0, circleCells = 0;
-    for (int b = 0; b < kCylinderCells; ++b)
-      for (int a = 0; a < kCylinderCells; ++a) {
-        const float lx = (static_cast<float>(a) - 3.5f) * kCell, ly = (static_cast<float>(b) - 3.5f) * kCell;
-        if (lx * lx + ly * ly > kCylinderRadius * kCylinderRadius) continue;
-        ++circleCells;
-        if (region.Inside(mi.x + lx * ci - ly * si, mi.y + lx * si + ly * ci)) {
-          c.valid |= std::uint64_t{1} << (b * kCylinderCells + a);
-          ++validCells;
-        }
+    int validCells = 0;
+    for (int k = 0; k < kCentres.count; ++k)
+      if (region.Inside(mi.x + kCentres.x[k] * ci - kCentres.y[k] * si, mi.y + kCentres.x[k] * si + kCentres.y[k] * ci)) {
+        c.valid |= std::uint64_t{1} << kCentres.index[k];
+        ++validCells;
       }
     int neighbours = 0;
     for (std::size_t j = 0; j < n; ++j) {
@@ -115,32 +158,86 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
       // The nearest bin always; the other neighbouring bin too when close to it.
       int bins[2] = {((frac < 0.5f ? bin0 : bin0 + 1) + kCylinderDirections) % kCylinderDirections, -1};
       if (frac > 0.25f && frac < 0.75f) bins[1] = ((frac < 0.5f ? bin0 + 1 : bin0) + kCylinderDirections) % kCylinderDirections;
-      const int ca = static_cast<int>(std::floor(px / kCell + 4)), cb = static_cast<int>(std::floor(py / kCell + 4));
-      std::uint64_t spatial = 0;
-      for (int b = std::max(0, cb - 1); b <= std::min(kCylinderCells - 1, cb + 1); ++b)
-        for (int a = std::max(0, ca - 1); a <= std::min(kCylinderCells - 1, ca + 1); ++a) {
-          const float lx = (static_cast<float>(a) - 3.5f) * kCell - px, ly = (static_cast<float>(b) - 3.5f) * kCell - py;
-          if (lx * lx + ly * ly <= spatial2) spatial |= std::uint64_t{1} << (b * kCylinderCells + a);
-        }
+      const int qx = static_cast<int>(px / kMarkStep + kMarkSide / 2 + 1) - 1;
+      const int qy = static_cast<int>(py / kMarkStep + kMarkSide / 2 + 1) - 1;
+      if (qx < 0 || qy < 0 || qx >= kMarkSide || qy >= kMarkSide) continue;
+      std::uint64_t spatial = kMarks.mask[qy * kMarkSide + qx];
       spatial &= c.valid;
       c.bits[bins[0]] |= spatial;
       if (bins[1] >= 0) c.bits[bins[1]] |= spatial;
     }
     c.usable = neighbours >= kCylinderMinNeighbours &&
-               static_cast<float>(validCells) >= kCylinderMinValidFraction * static_cast<float>(circleCells);
+               static_cast<float>(validCells) >= kCylinderMinValidFraction * static_cast<float>(kCentres.count);
   }
 }
 
-float CylinderSimilarity(const Cylinder& a, const Cylinder& b) {
-  const std::uint64_t v = a.valid & b.valid;
-  if (std::popcount(v) < 20) return 0;
-  int diff = 0, norm = 0;
-  for (int d = 0; d < kCylinderDirections; ++d) {
-    const std::uint64_t x = a.bits[d] & v, y = b.bits[d] & v;
-    diff += std::popcount(x ^ y);
-    norm += std::popcount(x) + std::popcount(y);
-  }
+namespace {
+
+// Bit count without relying on a processor instruction (SWAR).
+inline int CountBits(std::uint64_t x) {
+  x = x - ((x >> 1) & 0x5555555555555555ULL);
+  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+}
+
+// |a xor b| / (|a| + |b|) over the common valid cells; |a| + |b| = |a xor b| + 2 |a and b|.
+#define VANDREL_CYLINDER_SIMILARITY(count)                              \
+  const std::uint64_t v = a.valid & b.valid;                            \
+  if (count(v) < kMinCommonCells) return 0.0f;                          \
+  int diff = 0, both = 0;                                               \
+  for (int d = 0; d < kCylinderDirections; ++d) {                       \
+    const std::uint64_t x = a.bits[d] & v, y = b.bits[d] & v;           \
+    diff += count(x ^ y);                                               \
+    both += count(x & y);                                               \
+  }                                                                     \
+  const int norm = diff + 2 * both;                                     \
   return norm == 0 ? 0.0f : 1.0f - static_cast<float>(diff) / static_cast<float>(norm);
+
+float SimilarityPortable(const Cylinder& a, const Cylinder& b) { VANDREL_CYLINDER_SIMILARITY(CountBits) }
+
+template <typename Similarity>
+void FillMatrix(const MatchTemplate& A, const MatchTemplate& B, std::vector<float>& sims, Similarity similarity) {
+  const std::size_t na = A.minutiae.size(), nb = B.minutiae.size();
+  sims.assign(na * nb, -1.0f);
+  for (std::size_t i = 0; i < na; ++i) {
+    if (!A.cylinders[i].usable) continue;
+    for (std::size_t j = 0; j < nb; ++j) {
+      // Rotations beyond a quarter turn are not the same finger placed again.
+      if (!B.cylinders[j].usable || A.cosDir[i] * B.cosDir[j] + A.sinDir[i] * B.sinDir[j] < 0) continue;
+      sims[i * nb + j] = similarity(A.cylinders[i], B.cylinders[j]);
+    }
+  }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+#define VANDREL_HW_POPCOUNT 1
+__attribute__((target("popcnt"))) inline int CountBitsHw(std::uint64_t x) { return __builtin_popcountll(x); }
+__attribute__((target("popcnt"))) float SimilarityHw(const Cylinder& a, const Cylinder& b) {
+  VANDREL_CYLINDER_SIMILARITY(CountBitsHw)
+}
+__attribute__((target("popcnt"))) void FillMatrixHw(const MatchTemplate& A, const MatchTemplate& B,
+                                                     std::vector<float>& sims) {
+  FillMatrix(A, B, sims, [](const Cylinder& a, const Cylinder& b) __attribute__((target("popcnt"))) {
+    return SimilarityHw(a, b);
+  });
+}
+#endif
+
+#undef VANDREL_CYLINDER_SIMILARITY
+
+}  // namespace
+
+float CylinderSimilarity(const Cylinder& a, const Cylinder& b) { return SimilarityPortable(a, b); }
+
+void SimilarityMatrix(const MatchTemplate& A, const MatchTemplate& B, std::vector<float>& sims) {
+#ifdef VANDREL_HW_POPCOUNT
+  if (__builtin_cpu_supports("popcnt")) {
+    FillMatrixHw(A, B, sims);
+    return;
+  }
+#endif
+  FillMatrix(A, B, sims, SimilarityPortable);
 }
 
 }  // namespace mivex::vandrel

@@ -45,4 +45,9 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& out
 // Similarity of two cylinders in 0..1 over the cells valid in both.
 float CylinderSimilarity(const Cylinder& a, const Cylinder& b);
 
+// Similarities of every minutia pair of A and B (row-major, A's index first); -1 for
+// pairs that cannot match (unusable cylinder, rotation beyond a quarter turn). Uses
+// the processor's bit count instruction where there is one.
+void SimilarityMatrix(const MatchTemplate& A, const MatchTemplate& B, std::vector<float>& sims);
+
 }  // namespace mivex::vandrel

@@ -6,6 +6,7 @@
 
 #include "BlockOps.h"
 #include "VandrelParams.h"
+#include "capture/ScoreScale.h"
 
 namespace mivex::vandrel {
 namespace {
@@ -73,18 +74,14 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   MatchResult result;
   const int na = static_cast<int>(A.minutiae.size()), nb = static_cast<int>(B.minutiae.size());
   if (na < 2 || nb < 2) return result;
+  std::vector<float> sims;
+  SimilarityMatrix(A, B, sims);
   std::vector<Candidate> candidates;
-  candidates.reserve(static_cast<std::size_t>(na) * 4);
-  for (int i = 0; i < na; ++i) {
-    if (!A.cylinders[i].usable) continue;
+  for (int i = 0; i < na; ++i)
     for (int j = 0; j < nb; ++j) {
-      if (!B.cylinders[j].usable) continue;
-      // Rotations beyond a quarter turn are not the same finger placed again.
-      if (A.cosDir[i] * B.cosDir[j] + A.sinDir[i] * B.sinDir[j] < 0) continue;
-      const float s = CylinderSimilarity(A.cylinders[i], B.cylinders[j]);
+      const float s = sims[static_cast<std::size_t>(i) * nb + j];
       if (s >= kMinPairSimilarity) candidates.push_back(MakeCandidate(A, B, i, j, s));
     }
-  }
   if (candidates.empty()) return result;
   const std::size_t keep = std::min<std::size_t>(candidates.size(), kCandidatePairs);
   std::partial_sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(keep), candidates.end(),
@@ -174,20 +171,22 @@ float RawSimilarity(int paired, int consolidated, float similaritySum, int overl
 }
 
 int CalibratedScore(float raw) {
-  // Knots (raw similarity, score) measured on impostor comparisons; see the engine's
-  // evaluation tool. Between knots the score is interpolated, past the last it grows
-  // on the slope of the last segment up to the scale's end.
+  // Knots (raw similarity, -log10 of the share of impostor comparisons reaching it),
+  // measured with vandrel-eval; past the last knot the impostor tail falls on a fixed
+  // number of decades per unit. The rate then goes through the engine's score scale.
   constexpr int kKnots = sizeof(kCalibrationRaw) / sizeof(kCalibrationRaw[0]);
-  if (raw <= kCalibrationRaw[0]) return static_cast<int>(kCalibrationScore[0] * raw / std::max(kCalibrationRaw[0], 1e-6f));
-  for (int i = 1; i < kKnots; ++i)
-    if (raw < kCalibrationRaw[i]) {
-      const float t = (raw - kCalibrationRaw[i - 1]) / (kCalibrationRaw[i] - kCalibrationRaw[i - 1]);
-      return static_cast<int>(std::lround(kCalibrationScore[i - 1] + t * (kCalibrationScore[i] - kCalibrationScore[i - 1])));
-    }
-  const float slope = (kCalibrationScore[kKnots - 1] - kCalibrationScore[kKnots - 2]) /
-                      (kCalibrationRaw[kKnots - 1] - kCalibrationRaw[kKnots - 2]);
-  return static_cast<int>(
-      std::min(2000.0f, std::round(kCalibrationScore[kKnots - 1] + slope * (raw - kCalibrationRaw[kKnots - 1]))));
+  double x;
+  if (raw <= kCalibrationRaw[0]) {
+    x = kCalibrationDecades[0];
+  } else if (raw >= kCalibrationRaw[kKnots - 1]) {
+    x = kCalibrationDecades[kKnots - 1] + kCalibrationTailSlope * (raw - kCalibrationRaw[kKnots - 1]);
+  } else {
+    int i = 1;
+    while (raw >= kCalibrationRaw[i]) ++i;
+    const float t = (raw - kCalibrationRaw[i - 1]) / (kCalibrationRaw[i] - kCalibrationRaw[i - 1]);
+    x = kCalibrationDecades[i - 1] + t * (kCalibrationDecades[i] - kCalibrationDecades[i - 1]);
+  }
+  return FARToScore(std::pow(10.0, -std::min(x, 10.0)));
 }
 
 }  // namespace mivex::vandrel

@@ -24,9 +24,9 @@ constexpr int kSingularSmoothRadius = 3;           // blocks, the field used for
 // contrast stand out.
 constexpr float kForegroundEnergyFraction = 0.15f;  // of the 90th percentile block energy
 constexpr float kForegroundMinStd = 9.0f;           // grey levels
-constexpr float kForegroundStdFraction = 0.35f;     // of the 90th percentile block deviation
+constexpr float kForegroundStdFraction = 0.2f;     // of the 90th percentile block deviation
 constexpr float kForegroundMinCoherence = 0.12f;
-constexpr int kMaskErodeBlocks = 1;
+constexpr float kMinBlockClarity = 0.45f;  // ridge filters must explain this much of a block
 
 // Ridge wavelength (period) estimation.
 constexpr int kFrequencyBlock = 16;       // estimates on a 16-pixel grid
@@ -45,7 +45,7 @@ constexpr float kGaborSigmaAcross = 3.0f;  // across the ridges
 
 // Minutiae.
 constexpr int kTraceLength = 10;               // skeleton steps traced for a direction
-constexpr float kBorderDistance = 14.0f;       // minimum distance to the background
+constexpr float kBorderDistance = 10.0f;       // minimum distance to the background
 constexpr float kCloseDistance = 7.0f;         // two minutiae closer than this are noise
 constexpr float kBrokenRidgeDistance = 16.0f;  // facing ridge endings joined by a gap
 constexpr float kBrokenRidgeAngle = 0.6f;      // tolerance of "facing"
@@ -84,6 +84,7 @@ constexpr int kCylinderDirections = 6;      // direction bins
 constexpr float kCylinderSpread = 13.0f;     // a neighbour marks the cells whose centres lie this close
 constexpr float kCylinderHullMargin = 40.0f;  // cells this far outside the minutiae hull are invalid
 constexpr int kCylinderMinNeighbours = 2;
+constexpr int kMinCommonCells = 20;         // cells valid in both cylinders to compare them
 constexpr float kCylinderMinValidFraction = 0.5f;
 
 // Consolidation of local matches.
@@ -107,9 +108,11 @@ constexpr int kRecordBufferSize = 10000;          // callers' feature buffers
 }  // namespace mivex::vandrel::params
 
 namespace mivex::vandrel::params {
-// Calibration of the matcher's consolidated similarity to the score scale: at each
-// raw knot the share of impostor comparisons reaching it is the rate of its score
-// (22 = 100 %, 34 = 10 %, 47 = 1 %, 63 = 0.1 %).
-constexpr float kCalibrationRaw[] = {0.5f, 1.0f, 2.0f, 3.0f, 4.0f};
-constexpr float kCalibrationScore[] = {22.0f, 34.0f, 47.0f, 63.0f, 120.0f};
+// Calibration of the matcher's consolidated similarity: at each raw knot, -log10 of the
+// share of impostor comparisons that reach it (12 160 impostor comparisons of two
+// development sets and across them); beyond the last knot the tail loses this many
+// decades per unit of raw similarity.
+constexpr float kCalibrationRaw[] = {0.0f, 0.074f, 0.147f, 0.229f, 0.305f, 0.398f, 0.553f};
+constexpr float kCalibrationDecades[] = {0.0f, 0.523f, 1.0f, 1.523f, 2.0f, 2.523f, 3.0f};
+constexpr float kCalibrationTailSlope = 3.5f;
 }  // namespace mivex::vandrel::params
