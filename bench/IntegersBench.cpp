@@ -271,15 +271,15 @@ void OpensslVerify(benchmark::State& state) {
 
 void RegisterAll() {
   for (int bits : {1024, 2048, 4096}) {
-    const std::string size = "/" + std::to_string(bits);
-    benchmark::RegisterBenchmark(("ours/mul" + size).c_str(), OursMul, bits);
-    benchmark::RegisterBenchmark(("gmp/mul" + size).c_str(), GmpMul, bits);
-    benchmark::RegisterBenchmark(("ours/sqr" + size).c_str(), OursSqr, bits);
-    benchmark::RegisterBenchmark(("gmp/sqr" + size).c_str(), GmpSqr, bits);
-    benchmark::RegisterBenchmark(("ours/div" + size).c_str(), OursDiv, bits);
-    benchmark::RegisterBenchmark(("gmp/div" + size).c_str(), GmpDiv, bits);
-    benchmark::RegisterBenchmark(("ours/powmod" + size).c_str(), OursPowMod, bits);
-    benchmark::RegisterBenchmark(("gmp/powmod" + size).c_str(), GmpPowMod, bits);
+    const auto name = [bits](const char* what) { return std::string(what) + "/" + std::to_string(bits); };
+    benchmark::RegisterBenchmark(name("ours/mul").c_str(), OursMul, bits);
+    benchmark::RegisterBenchmark(name("gmp/mul").c_str(), GmpMul, bits);
+    benchmark::RegisterBenchmark(name("ours/sqr").c_str(), OursSqr, bits);
+    benchmark::RegisterBenchmark(name("gmp/sqr").c_str(), GmpSqr, bits);
+    benchmark::RegisterBenchmark(name("ours/div").c_str(), OursDiv, bits);
+    benchmark::RegisterBenchmark(name("gmp/div").c_str(), GmpDiv, bits);
+    benchmark::RegisterBenchmark(name("ours/powmod").c_str(), OursPowMod, bits);
+    benchmark::RegisterBenchmark(name("gmp/powmod").c_str(), GmpPowMod, bits);
   }
   benchmark::RegisterBenchmark("ours/rsa-keygen-median20/1024", OursKeyGen)->Iterations(1)->UseManualTime();
   benchmark::RegisterBenchmark("openssl/rsa-keygen-median20/1024", OpensslKeyGen)->Iterations(1)->UseManualTime();
