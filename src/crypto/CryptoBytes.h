@@ -19,11 +19,13 @@ inline void XorBytes(std::uint8_t* dst, const std::uint8_t* a, const std::uint8_
   for (; i < n; ++i) dst[i] = static_cast<std::uint8_t>(a[i] ^ b[i]);
 }
 
-// Overwrites key material and intermediate plaintext before its memory is released; the
-// volatile access keeps the compiler from dropping the stores as dead.
+// Overwrites key material and intermediate plaintext before its memory is released. The
+// empty asm that may read the memory keeps the compiler from dropping the memset as a
+// store to memory about to die.
 inline void WipeBytes(void* data, std::size_t n) {
-  volatile std::uint8_t* p = static_cast<volatile std::uint8_t*>(data);
-  for (std::size_t i = 0; i < n; ++i) p[i] = 0;
+  if (n == 0) return;
+  std::memset(data, 0, n);
+  __asm__ __volatile__("" : : "r"(data) : "memory");
 }
 
 }  // namespace mivex

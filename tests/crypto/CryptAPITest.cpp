@@ -245,6 +245,28 @@ TEST_F(HexForms, EveryByteValueRoundTrips) {
   EXPECT_EQ(HexToBuffer(ToHex(all)), all);
 }
 
+TEST_F(HexForms, EveryCharacterAtEveryPlaceIsJudgedAlike) {
+  // 40 digits: two 16-digit runs taken together and a tail of 8 taken one pair at a time.
+  const std::string good = "0123456789abcdefABCDEF0123456789aBcDeF01";
+  const TBytes expected = Hex(good);
+  EXPECT_EQ(HexToBuffer(good), expected);
+  for (std::size_t at = 0; at < good.size(); ++at) {
+    for (int c = 0; c < 256; ++c) {
+      std::string text = good;
+      text[at] = static_cast<char>(c);
+      const bool isHex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+      if (!isHex) {
+        EXPECT_THROW(HexToBuffer(text), std::invalid_argument) << "char " << c << " at " << at;
+        continue;
+      }
+      TBytes want = expected;
+      const int v = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+      want[at / 2] = static_cast<std::uint8_t>(at % 2 == 0 ? (v << 4) | (want[at / 2] & 0x0F) : (want[at / 2] & 0xF0) | v);
+      EXPECT_EQ(HexToBuffer(text), want) << "char " << c << " at " << at;
+    }
+  }
+}
+
 TEST_F(HexForms, OddDigitsAndStrangers) {
   EXPECT_EQ(HexToBuffer("aB1"), (TBytes{0xAB, 0x10}));
   EXPECT_TRUE(HexToBuffer("").empty());
