@@ -144,16 +144,18 @@ GeneralizeResult GeneralizeSamples(const Features* const samples[3], int thresho
       ++c.members;
       c.samplesMask |= 1 << s;
     }
-  // Where the samples overlap, a minutia must be confirmed by a second sample; where
-  // only one sample saw the finger, its minutiae stand (nothing contradicts them).
+  // A minutia seen in one sample only is dropped where both other samples cover its
+  // place and neither shows it; elsewhere it stands (one sample may miss a minutia, two
+  // rarely do).
   const PrintRegion regions[3] = {PrintRegion(aligned[0]), PrintRegion(aligned[1]), PrintRegion(aligned[2])};
   for (const Cluster& c : clusters) {
     if (c.members == 0) continue;
     if (std::popcount(static_cast<unsigned>(c.samplesMask)) < 2) {
       const int s = std::countr_zero(static_cast<unsigned>(c.samplesMask));
-      bool seenElsewhere = false;
-      for (int t = 0; t < 3; ++t) seenElsewhere = seenElsewhere || (t != s && regions[t].Inside(c.x / static_cast<float>(c.members), c.y / static_cast<float>(c.members)));
-      if (seenElsewhere) continue;
+      int covering = 0;
+      for (int t = 0; t < 3; ++t)
+        covering += t != s && regions[t].Inside(c.x / static_cast<float>(c.members), c.y / static_cast<float>(c.members));
+      if (covering == 2) continue;
     }
     const float n = static_cast<float>(c.members);
     Minutia mn;

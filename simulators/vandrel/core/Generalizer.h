@@ -1,8 +1,8 @@
 #pragma once
 // Enrollment from three samples: the two samples that agree best with the third
 // (the anchor) are aligned onto it; minutiae found in at least two samples are kept,
-// averaged in position and direction, and so are those in places only one sample
-// covered. A minutia that another covering sample does not confirm is dropped.
+// averaged in position and direction; a minutia of one sample alone is kept unless both
+// other samples cover its place without showing it.
 #include "FeatureRecord.h"
 
 namespace mivex::vandrel {

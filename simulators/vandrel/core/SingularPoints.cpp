@@ -46,6 +46,7 @@ std::vector<SingularPoint> FindSingularPoints(const OrientationField& f, const F
     for (int bx = 2; bx < f.angle.width - 2; ++bx) {
       if (mask.borderDistance.at(bx, by) < kSingularBorderDistance + 2 * kBlock) continue;
       float total = 0;
+      bool smooth = true;
       for (int k = 0; k < kRing; ++k) {
         const float a = f.angle.at(bx + kRingX[k], by + kRingY[k]);
         const float b = f.angle.at(bx + kRingX[(k + 1) % kRing], by + kRingY[(k + 1) % kRing]);
@@ -53,7 +54,10 @@ std::vector<SingularPoint> FindSingularPoints(const OrientationField& f, const F
         if (d > kPi / 2) d -= kPi;
         if (d < -kPi / 2) d += kPi;
         total += d;
+        // A ring that passes right by a singular point jumps there and cannot count it.
+        smooth = smooth && std::abs(d) <= kMaxRingStep;
       }
+      if (!smooth) continue;
       int type = 0;
       if (std::abs(total - kPi) < kPoincareTolerance) type = 1;
       else if (std::abs(total + kPi) < kPoincareTolerance) type = 2;
@@ -72,15 +76,21 @@ std::vector<SingularPoint> FindSingularPoints(const OrientationField& f, const F
         }
       if (!merged) found.push_back({x, y, type, 1});
     }
+  // The best supported detections first; weaker ones of any type at the same place are
+  // the same structure seen through a ring that cuts it.
   std::stable_sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
-    return a.type != b.type ? a.type < b.type : a.votes > b.votes;
+    return a.votes != b.votes ? a.votes > b.votes : a.type < b.type;
   });
   std::vector<SingularPoint> out;
   for (const Candidate& c : found) {
     if (static_cast<int>(out.size()) == kMaxSingularPoints) break;
+    const float x = c.x / static_cast<float>(c.votes), y = c.y / static_cast<float>(c.votes);
+    bool taken = false;
+    for (const SingularPoint& o : out) taken = taken || std::hypot(o.x - x, o.y - y) < kSingularMergeDistance;
+    if (taken) continue;
     SingularPoint p;
-    p.x = c.x / static_cast<float>(c.votes);
-    p.y = c.y / static_cast<float>(c.votes);
+    p.x = x;
+    p.y = y;
     p.type = c.type;
     p.direction = OpeningDirection(f, static_cast<int>(p.x) / kBlock, static_cast<int>(p.y) / kBlock);
     out.push_back(p);

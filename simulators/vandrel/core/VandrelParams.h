@@ -56,6 +56,7 @@ constexpr float kSnapToFieldAngle = 0.7f;      // traced directions this close s
 
 // Singular points (Poincare index on the smoothed block field).
 constexpr float kPoincareTolerance = 0.5f;     // around +-pi
+constexpr float kMaxRingStep = 1.0f;           // largest orientation step between ring neighbours
 constexpr float kSingularMergeDistance = 24.0f;
 constexpr float kSingularBorderDistance = 16.0f;
 constexpr int kMaxSingularPoints = 4;

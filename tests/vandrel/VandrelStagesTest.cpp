@@ -1,0 +1,403 @@
+// The extraction stages, matching and generalization on inputs with a known answer.
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "BlockOps.h"
+#include "EnhancedImage.h"
+#include "Extractor.h"
+#include "FeatureRecord.h"
+#include "ForegroundMask.h"
+#include "Generalizer.h"
+#include "LocalStructures.h"
+#include "Matcher.h"
+#include "MinutiaeDetection.h"
+#include "MinutiaeFilter.h"
+#include "NormalizedImage.h"
+#include "OrientationField.h"
+#include "RidgeSkeleton.h"
+#include "RidgeWavelength.h"
+#include "SingularPoints.h"
+#include "SyntheticImages.h"
+#include "VandrelParams.h"
+#include "capture/FeatureCodec.h"
+
+namespace mivex::vandrel {
+namespace {
+
+using testing::kPi;
+
+float AngleGap(float a, float b) { return std::abs(WrapTurn(a - b)); }
+float HalfTurnGap(float a, float b) {
+  const float d = std::abs(WrapHalfTurn(a) - WrapHalfTurn(b));
+  return std::min(d, std::numbers::pi_v<float> - d);
+}
+
+struct Stages {
+  NormalizedImage normalized;
+  OrientationField field;
+  ForegroundMask mask;
+  RidgeWavelength wavelength;
+};
+
+Stages Analyse(const std::vector<std::uint8_t>& img, int w, int h) {
+  Stages s;
+  s.normalized = NormalizeImage(GrayView{w, h, img.data()});
+  s.field = EstimateOrientation(s.normalized.pixels, params::kOrientationSmoothRadius);
+  s.mask = SegmentForeground(s.field, s.normalized.blockStd);
+  s.wavelength = EstimateWavelength(s.normalized.pixels, s.field, s.mask);
+  return s;
+}
+
+TEST(VandrelStages, OrientationFollowsStraightRidges) {
+  for (double degrees : {0.0, 30.0, 60.0, 90.0, 135.0, 170.0}) {
+    const float angle = static_cast<float>(degrees * kPi / 180);
+    const Stages s = Analyse(testing::ParallelRidges(256, 288, angle, 9), 256, 288);
+    const int bx = s.field.angle.width / 2, by = s.field.angle.height / 2;
+    EXPECT_LT(HalfTurnGap(s.field.angle.at(bx, by), angle), 0.05f) << degrees;
+    EXPECT_GT(s.field.coherence.at(bx, by), 0.9f) << degrees;
+  }
+}
+
+TEST(VandrelStages, WavelengthMatchesTheRidgePeriod) {
+  for (double period : {6.0, 9.0, 12.0}) {
+    const Stages s = Analyse(testing::ParallelRidges(256, 288, 0.4, period), 256, 288);
+    EXPECT_NEAR(s.wavelength.median, period, 0.8) << period;
+    EXPECT_GT(s.wavelength.validFraction, 0.8f) << period;
+  }
+}
+
+TEST(VandrelStages, ForegroundIsWhereTheRidgesAre) {
+  std::vector<std::uint8_t> img = testing::ParallelRidges(256, 288, 1.0, 9);
+  for (int y = 0; y < 288; ++y)
+    for (int x = 0; x < 256; ++x)
+      if (std::hypot(x - 128, y - 144) > 90) img[static_cast<std::size_t>(y) * 256 + x] = 200;
+  const Stages s = Analyse(img, 256, 288);
+  EXPECT_TRUE(s.mask.blocks.at(16, 18));
+  EXPECT_FALSE(s.mask.blocks.at(1, 1));
+  EXPECT_FALSE(s.mask.blocks.at(30, 34));
+  const float area = static_cast<float>(s.mask.foregroundBlocks * 64);
+  EXPECT_NEAR(area, kPi * 90 * 90, 0.25 * kPi * 90 * 90);
+
+  const std::vector<std::uint8_t> blank(256 * 288, 180);
+  EXPECT_EQ(Analyse(blank, 256, 288).mask.foregroundBlocks, 0);
+}
+
+TEST(VandrelStages, SkeletonIsOnePixelWideWithOneLinePerRidge) {
+  const std::vector<std::uint8_t> img = testing::ParallelRidges(256, 288, 0, 10);  // horizontal ridges
+  const Stages s = Analyse(img, 256, 288);
+  GaborBank bank;
+  const FloatPlane enhanced = EnhanceRidges(s.normalized.pixels, s.field, s.wavelength, s.mask, bank);
+  BytePlane skeleton = BinarizeRidges(enhanced, s.mask);
+  ThinRidges(skeleton);
+  // Down the middle column, every ridge is crossed exactly once, by a single pixel.
+  int lines = 0;
+  for (int y = 40; y < 248; ++y)
+    if (skeleton.at(128, y) && !skeleton.at(128, y - 1)) ++lines;
+  EXPECT_NEAR(lines, 208 / 10, 1);
+  for (int y = 40; y < 248; ++y)
+    for (int x = 40; x < 216; ++x)
+      if (skeleton.at(x, y)) {
+        EXPECT_FALSE(skeleton.at(x, y + 1)) << x << "," << y;
+      }
+}
+
+// Horizontal ridges, one of them cut between x = 100 and x = 150.
+std::vector<std::uint8_t> CutRidge(int& ridgeY) {
+  std::vector<std::uint8_t> img = testing::ParallelRidges(256, 288, 0, 10);
+  ridgeY = 140;  // cos(2 pi y / 10) is 1 (light, a valley) at multiples of 10; ridges at 5 + 10k
+  ridgeY = 145;
+  for (int y = ridgeY - 3; y <= ridgeY + 3; ++y)
+    for (int x = 100; x <= 150; ++x) img[static_cast<std::size_t>(y) * 256 + x] = 228;
+  return img;
+}
+
+TEST(VandrelStages, RidgeEndingsPointIntoTheGap) {
+  int ridgeY;
+  const std::vector<std::uint8_t> img = CutRidge(ridgeY);
+  const Stages s = Analyse(img, 256, 288);
+  GaborBank bank;
+  const FloatPlane enhanced = EnhanceRidges(s.normalized.pixels, s.field, s.wavelength, s.mask, bank);
+  BytePlane skeleton = BinarizeRidges(enhanced, s.mask);
+  ThinRidges(skeleton);
+  const std::vector<Minutia> found = DetectMinutiae(skeleton, s.field, s.mask);
+  const Minutia *left = nullptr, *right = nullptr;
+  for (const Minutia& m : found) {
+    if (std::abs(m.y - static_cast<float>(ridgeY)) > 4 || m.kind != MinutiaKind::Ending) continue;
+    if (std::abs(m.x - 100) < 12) left = &m;
+    if (std::abs(m.x - 150) < 12) right = &m;
+  }
+  ASSERT_NE(left, nullptr);
+  ASSERT_NE(right, nullptr);
+  EXPECT_LT(AngleGap(left->direction, 0), 0.2f);  // the left piece ends pointing right
+  EXPECT_LT(AngleGap(right->direction, std::numbers::pi_v<float>), 0.2f);
+  // The gap is wide (50 px): both endings survive the filter.
+  const std::vector<Minutia> kept = FilterMinutiae(found, s.mask, 256, 288);
+  int survivors = 0;
+  for (const Minutia& m : kept) survivors += std::abs(m.y - static_cast<float>(ridgeY)) <= 4;
+  EXPECT_EQ(survivors, 2);
+}
+
+ForegroundMask FullMask(int w, int h) {
+  ForegroundMask mask;
+  mask.blocks = BytePlane(w / params::kBlock, h / params::kBlock, 1);
+  mask.borderDistance = FloatPlane(w / params::kBlock, h / params::kBlock, 100.0f);
+  mask.foregroundBlocks = static_cast<int>(mask.blocks.data.size());
+  return mask;
+}
+
+Minutia At(float x, float y, float dir, MinutiaKind kind = MinutiaKind::Ending, float quality = 0.5f) {
+  Minutia m;
+  m.x = x;
+  m.y = y;
+  m.direction = dir;
+  m.kind = kind;
+  m.quality = quality;
+  return m;
+}
+
+TEST(VandrelStages, FilterRemovesBrokenRidgesSpursAndBorders) {
+  const ForegroundMask mask = FullMask(256, 288);
+  const float pi = std::numbers::pi_v<float>;
+  std::vector<Minutia> in = {
+      At(100, 100, 0), At(110, 100, pi),                              // facing endings, 10 px: one ridge
+      At(60, 200, 1.0f, MinutiaKind::Bifurcation), At(63, 203, 2.0f),  // 4 px apart: spur
+      At(3, 150, 0),                                                   // at the image edge
+      At(180, 60, 0.5f), At(180, 200, 2.5f, MinutiaKind::Bifurcation),  // genuine, far apart
+  };
+  const std::vector<Minutia> out = FilterMinutiae(in, mask, 256, 288);
+  ASSERT_EQ(out.size(), 2u);
+  for (const Minutia& m : out) EXPECT_EQ(m.x, 180);
+
+  std::vector<Minutia> many;
+  for (int i = 0; i < 120; ++i)
+    many.push_back(At(20.0f + static_cast<float>(i % 12) * 18, 20.0f + static_cast<float>(i / 12) * 25, 0,
+                      MinutiaKind::Ending, static_cast<float>(i) / 120));
+  const std::vector<Minutia> capped = FilterMinutiae(many, mask, 256, 288);
+  ASSERT_EQ(capped.size(), 80u);
+  for (std::size_t i = 1; i < capped.size(); ++i) EXPECT_GE(capped[i - 1].quality, capped[i].quality);
+}
+
+OrientationField FieldOf(int cols, int rows, float (*angleAt)(float dx, float dy)) {
+  OrientationField f;
+  f.angle = FloatPlane(cols, rows);
+  f.coherence = FloatPlane(cols, rows, 1.0f);
+  for (int y = 0; y < rows; ++y)
+    for (int x = 0; x < cols; ++x)
+      f.angle.at(x, y) = WrapHalfTurn(angleAt(static_cast<float>(x - cols / 2) + 0.45f, static_cast<float>(y - rows / 2) + 0.3f));
+  return f;
+}
+
+TEST(VandrelStages, PoincareIndexFindsCoresDeltasAndWhorls) {
+  const ForegroundMask mask = FullMask(256, 288);
+  struct Case {
+    float (*field)(float, float);
+    int type;
+  } cases[] = {
+      {[](float dx, float dy) { return 0.5f * std::atan2(dy, dx); }, 1},
+      {[](float dx, float dy) { return -0.5f * std::atan2(dy, dx); }, 2},
+      {[](float dx, float dy) { return std::atan2(dy, dx) + std::numbers::pi_v<float> / 2; }, 3},
+  };
+  for (const Case& c : cases) {
+    const std::vector<SingularPoint> points = FindSingularPoints(FieldOf(32, 36, c.field), mask);
+    ASSERT_EQ(points.size(), 1u) << c.type;
+    EXPECT_EQ(points[0].type, c.type);
+    EXPECT_NEAR(points[0].x, 128, 12);
+    EXPECT_NEAR(points[0].y, 144, 12);
+  }
+  const std::vector<SingularPoint> none = FindSingularPoints(FieldOf(32, 36, [](float, float) { return 0.7f; }), mask);
+  EXPECT_TRUE(none.empty());
+}
+
+Features SampleFeatures() {
+  Features f;
+  f.minutiae = {At(20, 30, 0.1f, MinutiaKind::Bifurcation, 0.9f), At(200, 250, 3.0f, MinutiaKind::Ending, 0.2f),
+                At(120, 40, -2.0f)};
+  f.singularPoints = {{130, 150, 1, 1.5f}, {60, 260, 2, 0.3f}};
+  f.grid.width = 16;
+  f.grid.height = 18;
+  f.grid.cells.assign(16 * 18, 40);
+  f.grid.cells[5] = 255;
+  return f;
+}
+
+TEST(VandrelRecords, SelectionDecidesWhatIsWritten) {
+  const Features f = SampleFeatures();
+  struct Case {
+    FeatureSelection selection;
+    bool singular, grid;
+  } cases[] = {{FeatureSelection::AllFeatures, true, true},
+               {FeatureSelection::OmitBO, true, false},
+               {FeatureSelection::OmitBOAndC, false, false}};
+  for (const Case& c : cases) {
+    std::vector<std::uint8_t> rec(params::kRecordBufferSize);
+    const std::int32_t n = WriteFeatureRecord(f, c.selection, true, rec.data(), rec.size());
+    ASSERT_GT(n, 0);
+    FeatureModel m;
+    ASSERT_EQ(DecodeFeatures(rec.data(), static_cast<std::size_t>(n), m), n);
+    EXPECT_EQ(m.SingularCount, c.singular ? 2 : 0);
+    EXPECT_EQ(m.GridWidth, c.grid ? 16 : 0);
+    Features back;
+    ASSERT_TRUE(ReadFeatureRecord(rec.data(), static_cast<std::size_t>(n), back));
+    ASSERT_EQ(back.minutiae.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+      EXPECT_NEAR(back.minutiae[i].x, f.minutiae[i].x, 0.5);
+      EXPECT_LT(AngleGap(back.minutiae[i].direction, f.minutiae[i].direction), 2 * kPi / 240);
+      EXPECT_EQ(back.minutiae[i].kind, f.minutiae[i].kind);
+      EXPECT_NEAR(back.minutiae[i].quality, f.minutiae[i].quality, 0.01);
+    }
+    if (c.grid) {
+      EXPECT_EQ(back.grid.cells, f.grid.cells);
+    }
+  }
+}
+
+TEST(VandrelRecords, ForeignDirectionsAreRejected) {
+  FeatureModel m;
+  ClearFeatureModel(m);
+  m.MinutiaeCount = 1;
+  m.Minutiae[0] = {10, 10, 250, 255, 0};  // no engine writes a direction of 240 or more
+  std::vector<std::uint8_t> rec(kMaxEncodedFeatures);
+  const std::int32_t n = EncodeFeatures(m, rec.data(), rec.size());
+  Features f;
+  EXPECT_FALSE(ReadFeatureRecord(rec.data(), static_cast<std::size_t>(n), f));
+}
+
+// A random finger: minutiae spread over a 230 x 280 area, at least 12 px apart.
+std::vector<Minutia> RandomFinger(std::mt19937& rng, int count) {
+  std::uniform_real_distribution<float> x(15, 245), y(15, 295), d(-std::numbers::pi_v<float>, std::numbers::pi_v<float>);
+  std::vector<Minutia> out;
+  while (static_cast<int>(out.size()) < count) {
+    const Minutia m = At(x(rng), y(rng), d(rng), rng() % 2 ? MinutiaKind::Ending : MinutiaKind::Bifurcation);
+    bool clear = true;
+    for (const Minutia& o : out) clear = clear && std::hypot(o.x - m.x, o.y - m.y) >= 12;
+    if (clear) out.push_back(m);
+  }
+  return out;
+}
+
+// Another press of the same finger: turned, shifted, bent, jittered, with some
+// minutiae missed and some spurious ones found.
+std::vector<Minutia> Press(const std::vector<Minutia>& finger, std::mt19937& rng, float rotation, float shiftX,
+                           float shiftY, float bend, float keepFrom = -1000, float keepTo = 1000) {
+  std::normal_distribution<float> jitter(0, 2.0f), turn(0, 0.06f);
+  std::uniform_real_distribution<float> unit(0, 1);
+  std::vector<Minutia> out;
+  const float c = std::cos(rotation), s = std::sin(rotation);
+  for (const Minutia& m : finger) {
+    if (unit(rng) < 0.2f || m.x < keepFrom || m.x > keepTo) continue;
+    const float bx = m.x + bend * std::sin(m.y / 60), by = m.y + bend * std::sin(m.x / 70);
+    Minutia p = m;
+    p.x = c * (bx - 130) - s * (by - 150) + 130 + shiftX + jitter(rng);
+    p.y = s * (bx - 130) + c * (by - 150) + 150 + shiftY + jitter(rng);
+    p.direction = WrapTurn(m.direction + rotation + turn(rng));
+    out.push_back(p);
+  }
+  std::vector<Minutia> noise = RandomFinger(rng, 5);
+  out.insert(out.end(), noise.begin(), noise.end());
+  return out;
+}
+
+int Score(const std::vector<Minutia>& a, const std::vector<Minutia>& b) {
+  MatchTemplate ta, tb;
+  BuildMatchTemplate(a, ta);
+  BuildMatchTemplate(b, tb);
+  return MatchTemplates(ta, tb).score;
+}
+
+TEST(VandrelMatcher, SameFingerMatchesUnderRotationDistortionAndPartialOverlap) {
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 10; ++trial) {
+    const std::vector<Minutia> finger = RandomFinger(rng, 40);
+    EXPECT_GE(Score(finger, Press(finger, rng, 0.5f, 30, -20, 0)), 63) << trial;     // ~29 degrees
+    EXPECT_GE(Score(finger, Press(finger, rng, -0.5f, -25, 15, 0)), 63) << trial;
+    EXPECT_GE(Score(finger, Press(finger, rng, 0.2f, 10, 10, 8)), 47) << trial;      // elastic bend
+    EXPECT_GE(Score(finger, Press(finger, rng, 0.1f, 0, 0, 0, -1000, 140)), 47) << trial;  // left half only
+  }
+}
+
+TEST(VandrelMatcher, DifferentFingersStayLow) {
+  std::mt19937 rng(11);
+  int high = 0;
+  for (int trial = 0; trial < 200; ++trial) high += Score(RandomFinger(rng, 40), RandomFinger(rng, 40)) >= 47;
+  EXPECT_LE(high, 6);  // about 1 % at score 47
+  const std::vector<Minutia> finger = RandomFinger(rng, 40);
+  EXPECT_LT(Score(finger, Press(finger, rng, 2.2f, 0, 0, 0)), 47);  // turned 126 degrees: not a placement
+  EXPECT_EQ(Score({}, finger), 0);
+}
+
+TEST(VandrelMatcher, CalibrationPassesThroughTheScaleKnots) {
+  EXPECT_EQ(CalibratedScore(0), 22);
+  EXPECT_EQ(CalibratedScore(params::kCalibrationRaw[2]), 34);
+  EXPECT_EQ(CalibratedScore(params::kCalibrationRaw[4]), 47);
+  EXPECT_EQ(CalibratedScore(params::kCalibrationRaw[6]), 63);
+  EXPECT_EQ(CalibratedScore(100), 2000);
+  int previous = 0;
+  for (float raw = 0; raw < 4; raw += 0.01f) {
+    EXPECT_GE(CalibratedScore(raw), previous);
+    previous = CalibratedScore(raw);
+  }
+}
+
+TEST(VandrelGeneralizer, KeepsConfirmedMinutiaeAndDropsSpuriousOnes) {
+  std::mt19937 rng(3);
+  const std::vector<Minutia> finger = RandomFinger(rng, 40);
+  Features samples[3];
+  samples[0].minutiae = Press(finger, rng, 0, 0, 0, 0);
+  samples[1].minutiae = Press(finger, rng, 0.15f, 12, -8, 2);
+  samples[2].minutiae = Press(finger, rng, -0.1f, -10, 6, 2);
+  const Features* pointers[3] = {&samples[0], &samples[1], &samples[2]};
+  const GeneralizeResult g = GeneralizeSamples(pointers, 47);
+  ASSERT_TRUE(g.agreed);
+  // Spurious minutiae are random per press: few survive. Real ones mostly do.
+  int real = 0;
+  for (const Minutia& m : g.features.minutiae) {
+    bool found = false;
+    for (const Minutia& f : finger) found = found || std::hypot(f.x - m.x, f.y - m.y) < 30;
+    real += found;
+  }
+  EXPECT_GE(real, 28);
+  EXPECT_LE(static_cast<int>(g.features.minutiae.size()) - real, 5);
+
+  EXPECT_FALSE(GeneralizeSamples(pointers, 2001).agreed);
+  Features stranger;
+  stranger.minutiae = RandomFinger(rng, 40);
+  const Features* mixed[3] = {&samples[0], &samples[1], &stranger};
+  EXPECT_FALSE(GeneralizeSamples(mixed, 47).agreed);
+}
+
+TEST(VandrelGeneralizer, EnrollmentCoversMoreThanAnySample) {
+  std::mt19937 rng(5);
+  int better = 0;  // pairs with the enrollment minus pairs with the best sample
+  for (int trial = 0; trial < 10; ++trial) {
+    const std::vector<Minutia> finger = RandomFinger(rng, 45);
+    // Three presses, each off to one side; the probe is the whole finger.
+    Features samples[3];
+    samples[0].minutiae = Press(finger, rng, 0, 0, 0, 0, -1000, 170);
+    samples[1].minutiae = Press(finger, rng, 0, 0, 0, 0, 90, 1000);
+    samples[2].minutiae = Press(finger, rng, 0, 0, 0, 0, 40, 220);
+    const Features* pointers[3] = {&samples[0], &samples[1], &samples[2]};
+    const GeneralizeResult g = GeneralizeSamples(pointers, 22);
+    ASSERT_TRUE(g.agreed);
+    const std::vector<Minutia> probe = Press(finger, rng, 0.1f, 5, 5, 2);
+    MatchTemplate tg, tp;
+    BuildMatchTemplate(g.features.minutiae, tg);
+    BuildMatchTemplate(probe, tp);
+    const std::size_t generalized = MatchTemplates(tg, tp).pairs.size();
+    std::size_t single = 0;
+    for (const Features& s : samples) {
+      MatchTemplate ts;
+      BuildMatchTemplate(s.minutiae, ts);
+      single = std::max(single, MatchTemplates(ts, tp).pairs.size());
+    }
+    better += static_cast<int>(generalized) - static_cast<int>(single);
+  }
+  EXPECT_GT(better, 0);  // over all trials, more minutiae pair with the enrollment
+}
+
+}  // namespace
+}  // namespace mivex::vandrel
