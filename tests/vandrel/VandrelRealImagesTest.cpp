@@ -1,0 +1,93 @@
+// The engine on real fingerprint images: genuine pairs match, impostors do not,
+// enrollment from three presses works, and images that are not 500 dpi fingerprints
+// (other sensors' captures, blank frames) get extraction scores above the threshold.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Engine.h"
+#include "PngGray.h"
+
+namespace mivex::vandrel {
+namespace {
+
+std::string DataPath(const std::string& name) { return std::string(MIVEX_DATA_DIR) + "/fingerprints/" + name; }
+
+class VandrelRealImages : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(EngineInitialize(), 0); }
+
+  // Extraction score, or the error code; the record goes to `record` (10000 bytes).
+  std::int32_t ExtractFile(const std::string& name, std::vector<std::uint8_t>& record) {
+    GrayImage img;
+    if (!ReadPngGray(DataPath(name), img)) {
+      ADD_FAILURE() << "cannot read " << name;
+      return -1000;
+    }
+    record.assign(10000, 0);
+    std::int32_t length = 0;
+    return ExtractRecord(img.width, img.height, img.pixels.data(), 500, record.data(), &length, 0);
+  }
+
+  int Match(const std::string& a, const std::string& b) {
+    std::vector<std::uint8_t> ra, rb;
+    EXPECT_GE(ExtractFile(a, ra), 0);
+    EXPECT_GE(ExtractFile(b, rb), 0);
+    std::int32_t details[5] = {20};
+    EXPECT_GE(VerifyRecords(ra.data(), rb.data(), details, 0), 0);
+    return details[1];
+  }
+};
+
+TEST_F(VandrelRealImages, GenuinePairsMatchAndImpostorsDoNot) {
+  const char* genuine[][2] = {{"101_1", "101_2"}, {"102_1", "102_3"}, {"103_2", "103_4"},
+                              {"104_1", "104_5"}, {"106_1", "106_2"}, {"107_3", "107_6"}};
+  int matched = 0;
+  for (auto& p : genuine)
+    matched += Match(std::string("fvc2000_db2_b/") + p[0] + ".png", std::string("fvc2000_db2_b/") + p[1] + ".png") >= 47;
+  EXPECT_GE(matched, 5);
+  int falseMatches = 0, comparisons = 0;
+  for (int a = 101; a <= 110; ++a)
+    for (int b = a + 1; b <= 110; b += 3, ++comparisons)
+      falseMatches += Match("fvc2000_db4_b/" + std::to_string(a) + "_2.png", "fvc2000_db4_b/" + std::to_string(b) + "_2.png") >= 47;
+  EXPECT_LE(falseMatches, 1) << "of " << comparisons;
+}
+
+TEST_F(VandrelRealImages, ExtractionScoreRanksImages) {
+  std::vector<std::uint8_t> record;
+  EXPECT_LE(ExtractFile("fvc2000_db2_b/101_1.png", record), 60);
+  EXPECT_LE(ExtractFile("fvc2000_db4_b/104_1.png", record), 80);
+  // Skin texture, scratches, veins, a magnified print and empty frames of other sensors.
+  for (const char* name : {"elan.png", "elan-cobo.png", "elanspi.png", "uru4000-4500.png", "uru4000-msv2.png",
+                           "vfs301.png", "vfs7552.png", "upektc_img-tcs1s.png", "aes3500.png"})
+    EXPECT_GT(ExtractFile(std::string("libfprint_captures/") + name, record), 120) << name;
+  // Swipe strips outside the accepted sizes.
+  EXPECT_EQ(ExtractFile("libfprint_captures/aes2501.png", record), -102);
+  EXPECT_EQ(ExtractFile("libfprint_captures/vfs0050.png", record), -102);
+}
+
+TEST_F(VandrelRealImages, ThreePressEnrollmentMatchesLaterPresses) {
+  std::vector<std::uint8_t> samples[3];
+  for (int i = 0; i < 3; ++i) ASSERT_GE(ExtractFile("fvc2000_db4_b/103_" + std::to_string(i + 1) + ".png", samples[i]), 0);
+  const std::uint8_t* records[3] = {samples[0].data(), samples[1].data(), samples[2].data()};
+  std::vector<std::uint8_t> enrolled(10000);
+  std::int32_t length = 0;
+  ASSERT_EQ(GeneralizeRecords(3, records, enrolled.data(), &length, 0), 0);
+  EXPECT_GT(length, 7);
+  int accepted = 0;
+  for (int i = 4; i <= 8; ++i) {
+    std::vector<std::uint8_t> probe;
+    ASSERT_GE(ExtractFile("fvc2000_db4_b/103_" + std::to_string(i) + ".png", probe), 0);
+    std::int32_t details[5] = {20};
+    accepted += VerifyRecords(enrolled.data(), probe.data(), details, 0) == 1;
+  }
+  EXPECT_GE(accepted, 4);
+  std::vector<std::uint8_t> other;
+  ASSERT_GE(ExtractFile("fvc2000_db4_b/105_1.png", other), 0);
+  const std::uint8_t* mixed[3] = {samples[0].data(), samples[1].data(), other.data()};
+  EXPECT_LT(GeneralizeRecords(3, mixed, enrolled.data(), &length, 0), 0);
+}
+
+}  // namespace
+}  // namespace mivex::vandrel
