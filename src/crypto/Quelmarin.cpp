@@ -214,7 +214,7 @@ std::int32_t TCipher::GetOutputSize(std::int32_t inLen, bool final) {
     if ((final && state_ == TCipherState::Encrypt && padding_) || rest > 0) considered += inputBlockSize_;
     size = EngineOutputSize(considered);
   }
-  if (size > std::numeric_limits<std::int32_t>::max()) throw std::length_error("output larger than 2 GiB");
+  if (size > std::numeric_limits<std::int32_t>::max()) throw std::overflow_error("output larger than 2 GiB");
   return static_cast<std::int32_t>(size);
 }
 
@@ -521,7 +521,7 @@ void TBlockMessageDigest::EngineReset() {
 std::unique_ptr<TSignature> TSignature::GetInstance(const std::string& algorithm, const std::string& provider) {
   if (algorithm.empty()) Fail("missing algorithm");
   if (provider.empty()) Fail("missing provider");
-  const std::string name = EqualsIgnoreCase(algorithm, "DSA") ? std::string("SHA/DSA") : algorithm;
+  const std::string name = algorithm == "DSA" ? std::string("SHA/DSA") : algorithm;
   const auto* factory = FindIn(gSignatures, provider + name);
   return factory ? (*factory)() : nullptr;
 }
