@@ -12,7 +12,6 @@ namespace mivex::vandrel {
 namespace {
 
 using namespace params;
-constexpr float kPi = std::numbers::pi_v<float>;
 
 struct Candidate {
   float similarity;
