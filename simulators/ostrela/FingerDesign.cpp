@@ -45,6 +45,15 @@ TSingularPoint PointAt(std::int32_t x, std::int32_t y, std::int32_t angle, std::
   return pt;
 }
 
+void DrawWarps(TFingerDesign& d, TRandom& random) {
+  for (TSingularPoint& pt : d.Points) {
+    pt.Warp1 = random.Range(-p::kWarpFirstMax, p::kWarpFirstMax);
+    pt.Phase1 = random.Below(kTurn);
+    pt.Warp2 = random.Range(-p::kWarpSecondMax, p::kWarpSecondMax);
+    pt.Phase2 = random.Below(kTurn);
+  }
+}
+
 void PlaceSingularities(TFingerDesign& d, TRandom& random) {
   const std::int32_t cx = d.CentreX;
   const std::int32_t cy = d.CentreY;
@@ -53,14 +62,14 @@ void PlaceSingularities(TFingerDesign& d, TRandom& random) {
       d.ArchSlope = random.Range(p::kArchSlopeMin, p::kArchSlopeMax);
       break;
     case TPatternClass::pcTentedArch: {
-      d.Points.push_back({cx, cy, true});
+      d.Points.push_back(PointAt(cx, cy, 0, 0, true));
       const std::int32_t dist = random.Range(p::kTentedDeltaDistanceMin, p::kTentedDeltaDistanceMax);
       d.Points.push_back(PointAt(cx, cy, kQuarterTurn + random.Range(-1200, 1200), dist, false));
       break;
     }
     case TPatternClass::pcLeftLoop:
     case TPatternClass::pcRightLoop: {
-      d.Points.push_back({cx, cy, true});
+      d.Points.push_back(PointAt(cx, cy, 0, 0, true));
       const std::int32_t dist = random.Range(p::kLoopDeltaDistanceMin, p::kLoopDeltaDistanceMax);
       const std::int32_t below = random.Range(p::kLoopDeltaAngleMin, p::kLoopDeltaAngleMax);
       // y grows downward: angle `below` points down and right; the mirror points down and left.
@@ -70,8 +79,8 @@ void PlaceSingularities(TFingerDesign& d, TRandom& random) {
     }
     case TPatternClass::pcWhorl: {
       const std::int32_t gap = random.Range(p::kWhorlCoreGapMin, p::kWhorlCoreGapMax);
-      const std::int32_t tilt = kQuarterTurn + random.Range(-6000, 6000);
-      d.Points.push_back({cx, cy, true});
+      const std::int32_t tilt = kQuarterTurn + random.Range(-p::kWhorlTiltScatter, p::kWhorlTiltScatter);
+      d.Points.push_back(PointAt(cx, cy, 0, 0, true));
       d.Points.push_back(PointAt(cx, cy, tilt, gap, true));
       const std::int32_t midY = cy + gap / 2;
       for (int side = 0; side < 2; ++side) {
@@ -100,6 +109,7 @@ TFingerDesign DesignFinger(std::uint64_t seed, std::int32_t finger) {
   d.BaseAngle = random.Range(-p::kBaseAngleScatter, p::kBaseAngleScatter);
   d.PeriodQ8 = random.Range(p::kPeriodMinQ8, p::kPeriodMaxQ8);
   PlaceSingularities(d, random);
+  DrawWarps(d, random);
   return d;
 }
 
@@ -116,14 +126,16 @@ std::int64_t HumpSlopeQ16(std::int32_t x, std::int32_t cx, std::int32_t halfWidt
 
 }  // namespace
 
-std::int32_t RidgeAngle(const TFingerDesign& d, std::int32_t x, std::int32_t y) {
+namespace {
+
+std::int32_t ModelAngle(const TFingerDesign& d, std::int32_t x, std::int32_t y, std::int32_t topCoreY) {
   // Doubled angles add and subtract freely in turn units (they wrap modulo a turn).
   std::int32_t doubled = 2 * d.BaseAngle;
-  std::int32_t topCoreY = d.CentreY;
   for (const TSingularPoint& pt : d.Points) {
-    const std::int32_t arg = Atan2(y - pt.Y, x - pt.X);
+    std::int32_t arg = Atan2(y - pt.Y, x - pt.X);
+    arg += static_cast<std::int32_t>((std::int64_t{pt.Warp1} * SinQ16(arg - pt.Phase1) +
+                                      std::int64_t{pt.Warp2} * SinQ16(2 * arg - pt.Phase2)) >> 16);
     doubled += pt.Core ? arg : -arg;
-    if (pt.Core && pt.Y < topCoreY) topCoreY = pt.Y;
   }
   std::int32_t angle = (doubled & (kTurn - 1)) >> 1;
   if (d.Class == TPatternClass::pcArch) {
@@ -141,7 +153,26 @@ std::int32_t RidgeAngle(const TFingerDesign& d, std::int32_t x, std::int32_t y) 
                                             (std::int64_t{p::kTipBendSlope} * weight) >> 16);
     angle += AtanQ16(slope);
   }
-  return angle & (kHalfTurn - 1);
+  return angle;
+}
+
+}  // namespace
+
+std::vector<std::int32_t> RidgeAngleMap(const TFingerDesign& d) {
+  std::int32_t topCoreY = d.CentreY;
+  for (const TSingularPoint& pt : d.Points)
+    if (pt.Core && pt.Y < topCoreY) topCoreY = pt.Y;
+  const TNoiseField wander(MixSeed(d.Seed, 0x77616e646572ULL), p::kMasterWidth, p::kMasterHeight,
+                           p::kFlowWanderSpacing);
+  std::vector<std::int32_t> map(static_cast<std::size_t>(p::kMasterWidth) * p::kMasterHeight);
+  for (std::int32_t y = 0; y < p::kMasterHeight; ++y) {
+    for (std::int32_t x = 0; x < p::kMasterWidth; ++x) {
+      const std::int32_t drift = static_cast<std::int32_t>((std::int64_t{wander.At(x, y)} * p::kFlowWander) >> 16);
+      map[static_cast<std::size_t>(y) * p::kMasterWidth + static_cast<std::size_t>(x)] =
+          (ModelAngle(d, x, y, topCoreY) + drift) & (kHalfTurn - 1);
+    }
+  }
+  return map;
 }
 
 std::int32_t SkinProfileQ16(const TFingerShape& s, std::int32_t x, std::int32_t y) {

@@ -16,6 +16,12 @@ struct TSingularPoint {
   std::int32_t X = 0;  // canvas pixels
   std::int32_t Y = 0;
   bool Core = true;    // false: delta
+  // Warp of the direction seen from this point: a + W1 sin(a - P1) + W2 sin(2a - P2)
+  // (turn units); it keeps the point's index and shapes the flow around it.
+  std::int32_t Warp1 = 0;
+  std::int32_t Phase1 = 0;
+  std::int32_t Warp2 = 0;
+  std::int32_t Phase2 = 0;
 };
 
 struct TFingerShape {
@@ -40,8 +46,10 @@ struct TFingerDesign {
 // Lays out finger `finger` (1..10: L1..L5, R1..R5) from a seed.
 TFingerDesign DesignFinger(std::uint64_t seed, std::int32_t finger);
 
-// Ridge direction at a canvas pixel, in turn units modulo half a turn (0 .. 32767).
-std::int32_t RidgeAngle(const TFingerDesign& design, std::int32_t x, std::int32_t y);
+// Ridge direction per canvas pixel, row-major, in turn units modulo half a turn
+// (0 .. 32767): the model around the singular points, the fingertip bend and a slow
+// wander of the flow that makes each finger's ridges its own.
+std::vector<std::int32_t> RidgeAngleMap(const TFingerDesign& design);
 
 // Skin profile at a canvas pixel: 0 outside the finger, rising to 65536 (Q16) within
 // the edge ramp.

@@ -83,19 +83,26 @@ TMasterPrint GenerateMaster(const TGaborBank& bank, std::uint32_t subject, std::
 
   // Kernel per pixel from the orientation and period maps.
   const std::vector<std::int32_t> period = PeriodMapQ8(m.Design);
+  const std::vector<std::int32_t> angle = RidgeAngleMap(m.Design);
   std::vector<std::uint16_t> kernelIndex(pixels, 0);
   for (std::int32_t y = 0; y < m.Height; ++y) {
     const TSpan span = spans[static_cast<std::size_t>(y)];
     for (std::int32_t x = span.From; x < span.To; ++x) {
       const std::size_t i = static_cast<std::size_t>(y) * m.Width + static_cast<std::size_t>(x);
-      const std::int32_t o = TGaborBank::OrientationBin(RidgeAngle(m.Design, x, y));
+      const std::int32_t o = TGaborBank::OrientationBin(angle[i]);
       kernelIndex[i] = static_cast<std::uint16_t>(o * p::kPeriodBins + TGaborBank::PeriodBin(period[i]));
     }
   }
 
-  // Seeds: small spots of either sign inside the finger.
+  // Start: faint random ridge matter everywhere (the pattern forms at once all over the
+  // finger, so minutiae scatter as in real skin) plus a few strong seeds.
   std::vector<std::int16_t> image(static_cast<std::size_t>(kStride) * kRows, 0);
   TRandom random(MixSeed(m.Design.Seed, 0x7365656473ULL));
+  for (std::int32_t y = 0; y < m.Height; ++y) {
+    const TSpan span = spans[static_cast<std::size_t>(y)];
+    for (std::int32_t x = span.From; x < span.To; ++x)
+      image[At(x, y)] = static_cast<std::int16_t>(random.Range(-p::kGrowthStartNoise, p::kGrowthStartNoise));
+  }
   const std::int32_t seeds = random.Range(p::kGrowthSeedsMin, p::kGrowthSeedsMax);
   for (std::int32_t s = 0; s < seeds; ++s) {
     std::int32_t x = 0;

@@ -36,17 +36,25 @@ inline constexpr std::int32_t kClassPermille[5] = {40, 30, 330, 320, 280};
 inline constexpr std::int32_t kUlnarLoopPermille = 850;
 
 // Singular point layouts (pixels).
-inline constexpr std::int32_t kLoopDeltaDistanceMin = 85;
-inline constexpr std::int32_t kLoopDeltaDistanceMax = 135;
-inline constexpr std::int32_t kLoopDeltaAngleMin = 6000;   // below the horizontal, turn units
-inline constexpr std::int32_t kLoopDeltaAngleMax = 10000;
-inline constexpr std::int32_t kWhorlCoreGapMin = 14;
-inline constexpr std::int32_t kWhorlCoreGapMax = 40;
-inline constexpr std::int32_t kWhorlDeltaDistanceMin = 95;
-inline constexpr std::int32_t kWhorlDeltaDistanceMax = 140;
+inline constexpr std::int32_t kLoopDeltaDistanceMin = 70;
+inline constexpr std::int32_t kLoopDeltaDistanceMax = 150;
+inline constexpr std::int32_t kLoopDeltaAngleMin = 5000;   // below the horizontal, turn units
+inline constexpr std::int32_t kLoopDeltaAngleMax = 12000;
+inline constexpr std::int32_t kWhorlCoreGapMin = 10;
+inline constexpr std::int32_t kWhorlCoreGapMax = 55;
+inline constexpr std::int32_t kWhorlDeltaDistanceMin = 80;
+inline constexpr std::int32_t kWhorlDeltaDistanceMax = 150;
 inline constexpr std::int32_t kTentedDeltaDistanceMin = 28;
-inline constexpr std::int32_t kTentedDeltaDistanceMax = 60;
-inline constexpr std::int32_t kBaseAngleScatter = 1400;    // tilt of the whole pattern
+inline constexpr std::int32_t kTentedDeltaDistanceMax = 70;
+inline constexpr std::int32_t kBaseAngleScatter = 2500;    // tilt of the whole pattern
+inline constexpr std::int32_t kWhorlTiltScatter = 8000;     // of the line through the two cores
+// Every finger bends the flow around its singular points in its own way: the angle seen
+// from a point is warped by two harmonics (turn units) before it enters the model.
+inline constexpr std::int32_t kWarpFirstMax = 4000;
+inline constexpr std::int32_t kWarpSecondMax = 1800;
+// Slow wander of the ridge flow over the whole finger (turn units, lattice pixels).
+inline constexpr std::int32_t kFlowWander = 4000;
+inline constexpr std::int32_t kFlowWanderSpacing = 48;
 
 // Arch ridges: hump height (Q16 slope scale) and width.
 inline constexpr std::int32_t kArchSlopeMin = 50000;
@@ -61,9 +69,9 @@ inline constexpr std::int32_t kTipBendSlope = 60000;       // Q16 slope at the s
 inline constexpr std::int32_t kTipBendHalfWidth = 120;
 
 // Ridge period: mean per finger and slow variation across it (Q8 pixels).
-inline constexpr std::int32_t kPeriodMinQ8 = 8 * 256 + 160;    // 8.6 px
-inline constexpr std::int32_t kPeriodMaxQ8 = 9 * 256 + 154;    // 9.6 px
-inline constexpr std::int32_t kPeriodVariationQ8 = 180;
+inline constexpr std::int32_t kPeriodMinQ8 = 7 * 256 + 230;    // 7.9 px
+inline constexpr std::int32_t kPeriodMaxQ8 = 10 * 256 + 51;    // 10.2 px
+inline constexpr std::int32_t kPeriodVariationQ8 = 230;
 inline constexpr std::int32_t kPeriodFieldSpacing = 72;
 inline constexpr std::int32_t kPeriodTipShrinkQ8 = 120;        // finer ridges near the tip
 
@@ -78,6 +86,7 @@ inline constexpr std::int32_t kSigmaAcrossPermille = 330;      // of the period,
 inline constexpr std::int32_t kSigmaAlongPermille = 470;       // along ridges
 inline constexpr std::int32_t kGrowthGainQ8 = 480;             // amplification per pass
 inline constexpr std::int32_t kGrowthIterations = 12;
+inline constexpr std::int32_t kGrowthStartNoise = 400;            // Q12 amplitude of the start
 inline constexpr std::int32_t kGrowthSeedsMin = 160;
 inline constexpr std::int32_t kGrowthSeedsMax = 220;
 inline constexpr std::int32_t kRidgeHeightScale = 96;          // final response to int8 height

@@ -42,10 +42,11 @@ class EngineRealism : public ::testing::Test {
     return r;
   }
 
-  // Whether the engine takes the two records for one finger at its default threshold.
-  static bool SameFinger(const TRecord& a, const TRecord& b) {
+  // The engine's similarity score of two records (its false-acceptance scale: 47 is
+  // reached by about 1 % of impostor pairs, 63 by about 0.1 %).
+  static std::int32_t Similarity(const TRecord& a, const TRecord& b) {
     std::int32_t details[5] = {static_cast<std::int32_t>(sizeof details), 0, 0, 0, 0};
-    return v::VerifyRecords(a.Bytes.data(), b.Bytes.data(), details, 0) == 1;
+    return v::VerifyRecords(a.Bytes.data(), b.Bytes.data(), details, 0) >= 0 ? details[1] : -1;
   }
 
   // Presses of which no frame after the first passes the driver's limit.
@@ -77,28 +78,36 @@ TEST_F(EngineRealism, ImpressionsMatchTheirOwnFingerOnly) {
     for (std::int64_t press = 0; press < kPresses; ++press)
       records[static_cast<std::size_t>(s)].push_back(
           Extract(500 + static_cast<std::uint32_t>(s), 1 + s % 10, TPressKind::pkGood, press, 3));
+  constexpr std::int32_t kOnePercent = 47;
+  constexpr std::int32_t kOnePerMille = 63;
   int genuine = 0;
   int genuineMatched = 0;
   int impostor = 0;
-  int impostorMatched = 0;
+  int impostorOverOnePercent = 0;
+  int impostorOverOnePerMille = 0;
   for (int s = 0; s < kFingers; ++s) {
     const auto& mine = records[static_cast<std::size_t>(s)];
     for (int i = 0; i < kPresses; ++i) {
       for (int j = i + 1; j < kPresses; ++j) {
         ++genuine;
-        genuineMatched += SameFinger(mine[static_cast<std::size_t>(i)], mine[static_cast<std::size_t>(j)]) ? 1 : 0;
+        genuineMatched += Similarity(mine[static_cast<std::size_t>(i)], mine[static_cast<std::size_t>(j)]) >= kOnePercent;
       }
       for (int t = s + 1; t < kFingers; ++t) {
         ++impostor;
-        impostorMatched += SameFinger(mine[static_cast<std::size_t>(i)], records[static_cast<std::size_t>(t)][0]) ? 1 : 0;
+        const std::int32_t score = Similarity(mine[static_cast<std::size_t>(i)], records[static_cast<std::size_t>(t)][0]);
+        impostorOverOnePercent += score >= kOnePercent ? 1 : 0;
+        impostorOverOnePerMille += score >= kOnePerMille ? 1 : 0;
       }
     }
   }
-  std::printf("genuine pairs matched %d/%d, impostor pairs matched %d/%d\n", genuineMatched, genuine, impostorMatched,
-              impostor);
+  std::printf("genuine pairs matched %d/%d; impostor pairs at 1 %% %d/%d, at 0.1 %% %d/%d\n", genuineMatched, genuine,
+              impostorOverOnePercent, impostor, impostorOverOnePerMille, impostor);
   // Misses come from the few presses put down far off the centre or barely touching.
   EXPECT_GE(genuineMatched * 100, genuine * 80);
-  EXPECT_LE(impostorMatched * 100, impostor * 2);
+  // Synthetic fingers are as distinct as real ones: impostors reach the engine's
+  // thresholds about as rarely as its scale promises (with room for a small sample).
+  EXPECT_LE(impostorOverOnePercent * 100, impostor * 4);
+  EXPECT_LE(impostorOverOnePerMille * 100, impostor * 1);
 }
 
 TEST_F(EngineRealism, GoodPressesAreRejectedAFewTimesPerHundred) {
