@@ -60,7 +60,8 @@ void BM_Extract256x288(benchmark::State& state) {
 }
 BENCHMARK(BM_Extract256x288)->Unit(benchmark::kMillisecond);
 
-// Verification as a host's server runs it: two records in, a score out.
+// Verification as a host's server runs it: two records in, a score out (the same two
+// again and again, so their prepared templates are reused).
 void BM_Verify(benchmark::State& state, const char* a, const char* b) {
   EngineInitialize();
   const std::vector<std::uint8_t> r1 = Record(a), r2 = Record(b);
@@ -75,6 +76,30 @@ void BM_Verify(benchmark::State& state, const char* a, const char* b) {
 }
 BENCHMARK_CAPTURE(BM_Verify, genuine, "102_1.png", "102_2.png")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Verify, impostor, "102_1.png", "104_1.png")->Unit(benchmark::kMicrosecond);
+
+// Every comparison with records the engine has not prepared recently (48 distinct
+// records, more than it keeps): preparation of both templates included.
+void BM_VerifyCold(benchmark::State& state) {
+  EngineInitialize();
+  std::vector<std::vector<std::uint8_t>> records;
+  for (int finger = 101; finger <= 106; ++finger)
+    for (int impression = 1; impression <= 8; ++impression) {
+      const std::string name = std::to_string(finger) + "_" + std::to_string(impression) + ".png";
+      records.push_back(Record(name.c_str()));
+      if (records.back().empty()) {
+        state.SkipWithError("fingerprint images not found");
+        return;
+      }
+    }
+  std::int32_t details[5] = {20, 0, 0, 0, 0};
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(VerifyRecords(records[i].data(), records[(i + 7) % records.size()].data(), details, 0));
+    i = (i + 1) % records.size();
+  }
+  Ratio(state, kComparisonBudgetUs / 1e6);
+}
+BENCHMARK(BM_VerifyCold)->Unit(benchmark::kMicrosecond);
 
 // The matching step alone, on templates prepared once (as an identification run would).
 void BM_MatchPrepared(benchmark::State& state) {

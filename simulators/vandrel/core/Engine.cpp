@@ -6,6 +6,7 @@
 #include <mutex>
 #include <new>
 #include <unordered_map>
+#include <vector>
 
 #include "EnhancedImage.h"
 #include "Extractor.h"
@@ -14,6 +15,7 @@
 #include "LocalStructures.h"
 #include "Matcher.h"
 #include "VandrelParams.h"
+#include "capture/FeatureCodec.h"
 
 namespace mivex::vandrel {
 namespace {
@@ -74,6 +76,57 @@ bool KnownParameter(std::int32_t id) {
 // size of the buffers the engine's callers hand over.
 bool ReadRecord(const std::uint8_t* record, Features& features) {
   return ReadFeatureRecord(record, params::kRecordBufferSize, features);
+}
+
+// Matching templates prepared from recent records, per thread: a server comparing one
+// probe with many references, or enrollment cross-matching its samples, meets the same
+// records again and skips their preparation. Entries are recognised by their bytes.
+class PreparedTemplates {
+ public:
+  PreparedTemplates() { entries_.reserve(kEntries); }
+
+  // The template of the record, or null when the record cannot be decoded. The entry
+  // of `keep` (an earlier result) is never replaced.
+  const MatchTemplate* Get(const std::uint8_t* record, const MatchTemplate* keep = nullptr) {
+    FeatureModel model;
+    const std::int32_t length = DecodeFeatures(record, params::kRecordBufferSize, model);
+    if (length < 0) return nullptr;
+    const std::uint64_t hash = Hash(record, static_cast<std::size_t>(length));
+    for (Entry& e : entries_)
+      if (e.hash == hash && e.bytes.size() == static_cast<std::size_t>(length) &&
+          std::memcmp(e.bytes.data(), record, e.bytes.size()) == 0)
+        return &e.prepared;
+    Features features;
+    if (!ReadRecord(record, features)) return nullptr;
+    if (entries_.size() < kEntries) entries_.emplace_back();  // no reallocation: reserved
+    if (&entries_[next_].prepared == keep) next_ = (next_ + 1) % kEntries;
+    Entry& e = entries_[next_];
+    next_ = (next_ + 1) % kEntries;
+    e.hash = hash;
+    e.bytes.assign(record, record + length);
+    BuildMatchTemplate(features.minutiae, e.prepared);
+    return &e.prepared;
+  }
+
+ private:
+  static constexpr std::size_t kEntries = 32;
+  struct Entry {
+    std::uint64_t hash = 0;
+    std::vector<std::uint8_t> bytes;
+    MatchTemplate prepared;
+  };
+  static std::uint64_t Hash(const std::uint8_t* p, std::size_t n) {
+    std::uint64_t h = 14695981039346656037ULL;  // FNV-1a
+    for (std::size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ULL;
+    return h;
+  }
+  std::vector<Entry> entries_;
+  std::size_t next_ = 0;
+};
+
+PreparedTemplates& ThreadTemplates() {
+  thread_local PreparedTemplates cache;
+  return cache;
 }
 
 }  // namespace
@@ -227,12 +280,12 @@ std::int32_t VerifyRecords(const std::uint8_t* record1, const std::uint8_t* reco
   std::memcpy(&size, details, sizeof size);
   if (size < 8) return kResultInvalidArgument;
   try {
-    Features f1, f2;
-    if (!ReadRecord(record1, f1) || !ReadRecord(record2, f2)) return kResultInvalidArgument;
-    MatchTemplate t1, t2;
-    BuildMatchTemplate(f1.minutiae, t1);
-    BuildMatchTemplate(f2.minutiae, t2);
-    const MatchResult m = MatchTemplates(t1, t2);
+    PreparedTemplates& cache = ThreadTemplates();
+    const MatchTemplate* t1 = cache.Get(record1);
+    if (t1 == nullptr) return kResultInvalidArgument;
+    const MatchTemplate* t2 = cache.Get(record2, t1);
+    if (t2 == nullptr) return kResultInvalidArgument;
+    const MatchResult m = MatchTemplates(*t1, *t2);
     const std::int32_t threshold = setup.parameters.matchThreshold;
     const std::int32_t decision = m.score >= threshold ? 1 : 0;
     const std::int32_t fields[5] = {size, m.score, decision, static_cast<std::int32_t>(m.pairs.size()), threshold};
