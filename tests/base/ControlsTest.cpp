@@ -65,6 +65,21 @@ TEST(Controls, ChildWindowsAreCreatedWithTheParentsWindow) {
   EXPECT_EQ(::GetParent(surface->HandleIfAllocated()), form.HandleIfAllocated());
 }
 
+TEST(Controls, AChildAskedForItsWindowFirstGetsExactlyOne) {
+  // The child's request creates the parent's window, which creates the child's.
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 100);
+  Surface* surface = form.Create<Surface>();
+  surface->SetBounds(0, 0, 100, 50);
+  surface->SetParent(&form);
+  ASSERT_TRUE(surface->HandleNeeded());
+  EXPECT_EQ(surface->handle_created, 1);
+  int children = 0;
+  for (HWND c = ::GetWindow(form.HandleIfAllocated(), GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) ++children;
+  EXPECT_EQ(children, 1);
+  EXPECT_EQ(::GetWindow(form.HandleIfAllocated(), GW_CHILD), surface->HandleIfAllocated());
+}
+
 TEST(Controls, InvokeAsyncRunsOnTheWindowThreadInOrder) {
   TForm form(nullptr);
   ASSERT_TRUE(form.HandleNeeded());

@@ -230,6 +230,8 @@ void TWinControl::CreateHandle() {
   win::CreateParams params;
   CreateParams(params);
   HWND parent_hwnd = parent_ ? parent_->Handle() : parent_window_;
+  // Creating the parent's window creates its children's windows, this one included.
+  if (hwnd_) return;
   if ((params.style & WS_CHILD) && !parent_hwnd) return;
 
   HINSTANCE instance = ThisModule();
