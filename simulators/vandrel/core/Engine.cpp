@@ -78,34 +78,41 @@ bool ReadRecord(const std::uint8_t* record, Features& features) {
   return ReadFeatureRecord(record, params::kRecordBufferSize, features);
 }
 
-// Matching templates prepared from recent records, per thread: a server comparing one
-// probe with many references, or enrollment cross-matching its samples, meets the same
-// records again and skips their preparation. Entries are recognised by their bytes.
+// Matching templates prepared from recent records, shared by all threads: a server
+// comparing one probe with many references, or enrollment cross-matching its samples,
+// meets the same records again and skips their preparation. Entries are recognised by
+// their bytes; a caller's template stays valid while it holds it, even once replaced.
+// (Not a thread_local cache: with the Windows toolchain's emulated TLS, a thread-local
+// object with a destructor is torn down after its storage is freed at thread exit.)
 class PreparedTemplates {
  public:
-  PreparedTemplates() { entries_.reserve(kEntries); }
+  PreparedTemplates() : entries_(kEntries) {}
 
-  // The template of the record, or null when the record cannot be decoded. The entry
-  // of `keep` (an earlier result) is never replaced.
-  const MatchTemplate* Get(const std::uint8_t* record, const MatchTemplate* keep = nullptr) {
+  // The template of the record, or null when the record cannot be decoded.
+  std::shared_ptr<const MatchTemplate> Get(const std::uint8_t* record) {
     FeatureModel model;
     const std::int32_t length = DecodeFeatures(record, params::kRecordBufferSize, model);
     if (length < 0) return nullptr;
     const std::uint64_t hash = Hash(record, static_cast<std::size_t>(length));
-    for (Entry& e : entries_)
-      if (e.hash == hash && e.bytes.size() == static_cast<std::size_t>(length) &&
-          std::memcmp(e.bytes.data(), record, e.bytes.size()) == 0)
-        return &e.prepared;
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      for (const auto& e : entries_)
+        if (e && e->hash == hash && e->bytes.size() == static_cast<std::size_t>(length) &&
+            std::memcmp(e->bytes.data(), record, e->bytes.size()) == 0)
+          return {e, &e->prepared};
+    }
     Features features;
     if (!ReadRecord(record, features)) return nullptr;
-    if (entries_.size() < kEntries) entries_.emplace_back();  // no reallocation: reserved
-    if (&entries_[next_].prepared == keep) next_ = (next_ + 1) % kEntries;
-    Entry& e = entries_[next_];
-    next_ = (next_ + 1) % kEntries;
-    e.hash = hash;
-    e.bytes.assign(record, record + length);
-    BuildMatchTemplate(features.minutiae, e.prepared);
-    return &e.prepared;
+    auto e = std::make_shared<Entry>();
+    e->hash = hash;
+    e->bytes.assign(record, record + length);
+    BuildMatchTemplate(features.minutiae, e->prepared);
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      entries_[next_] = e;
+      next_ = (next_ + 1) % kEntries;
+    }
+    return {e, &e->prepared};
   }
 
  private:
@@ -120,12 +127,13 @@ class PreparedTemplates {
     for (std::size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ULL;
     return h;
   }
-  std::vector<Entry> entries_;
+  std::mutex lock_;
+  std::vector<std::shared_ptr<const Entry>> entries_;
   std::size_t next_ = 0;
 };
 
-PreparedTemplates& ThreadTemplates() {
-  thread_local PreparedTemplates cache;
+PreparedTemplates& RecentTemplates() {
+  static PreparedTemplates cache;
   return cache;
 }
 
@@ -280,10 +288,10 @@ std::int32_t VerifyRecords(const std::uint8_t* record1, const std::uint8_t* reco
   std::memcpy(&size, details, sizeof size);
   if (size < 8) return kResultInvalidArgument;
   try {
-    PreparedTemplates& cache = ThreadTemplates();
-    const MatchTemplate* t1 = cache.Get(record1);
+    PreparedTemplates& cache = RecentTemplates();
+    const std::shared_ptr<const MatchTemplate> t1 = cache.Get(record1);
     if (t1 == nullptr) return kResultInvalidArgument;
-    const MatchTemplate* t2 = cache.Get(record2, t1);
+    const std::shared_ptr<const MatchTemplate> t2 = cache.Get(record2);
     if (t2 == nullptr) return kResultInvalidArgument;
     const MatchResult m = MatchTemplates(*t1, *t2);
     const std::int32_t threshold = setup.parameters.matchThreshold;
