@@ -2,11 +2,11 @@
 // TSimSensor. Nothing may throw across the boundary; a failure is a false result.
 #include "Ostrela.h"
 
-
 #include "SensorHost.h"
 
 namespace {
 
+using mivex::ostrela::FollowScenarioFile;
 using mivex::ostrela::TheSensor;
 
 template <typename F>
@@ -32,7 +32,10 @@ MIVEX_EXPORT std::int32_t MIVEX_STDCALL bAPI4_CloseSensor() {
 }
 
 MIVEX_EXPORT std::int32_t MIVEX_STDCALL bAPI4_StartImage() {
-  return Guarded([] { return TheSensor().StartImage(); });
+  return Guarded([] {
+    FollowScenarioFile();
+    return TheSensor().StartImage();
+  });
 }
 
 MIVEX_EXPORT std::int32_t MIVEX_STDCALL bAPI4_GetBinaryImage(std::uint8_t* image, std::int32_t mode, std::int32_t dpi,

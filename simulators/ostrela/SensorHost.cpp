@@ -32,6 +32,7 @@ class TSteadyFrameClock final : public TFrameClock {
 // Process-wide state; both have constant initialisation and do no work before use.
 std::mutex gHostLock;
 std::unique_ptr<TSimSensor> gSensor;
+std::string gFileText;  // the scenario file's text the sensor plays, when it came from a file
 
 bool ReadVariable(const char* name, std::string& value) {
 #ifdef _WIN32
@@ -62,19 +63,28 @@ void Report(const std::string& text) {
 
 }  // namespace
 
-bool ScenarioFromEnvironment(TScenario& scenario, std::string& error) {
+bool ReadScenarioFile(std::string& text, std::string& error) {
+  std::string path;
+  if (!ReadVariable("OSTRELA_SCENARIO_FILE", path)) return false;
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream content;
+  if (!file || !(content << file.rdbuf())) {
+    error = "cannot read scenario file " + path;
+    return false;
+  }
+  text = content.str();
+  return true;
+}
+
+// As ScenarioFromEnvironment; `file_text` receives the file's text when it came from one.
+bool ScenarioAndSource(TScenario& scenario, std::string& error, std::string& file_text) {
   std::string text;
+  file_text.clear();
   if (!ReadVariable("OSTRELA_SCENARIO", text)) {
-    std::string path;
-    if (ReadVariable("OSTRELA_SCENARIO_FILE", path)) {
-      std::ifstream file(path, std::ios::binary);
-      std::ostringstream content;
-      if (!file || !(content << file.rdbuf())) {
-        error = "cannot read scenario file " + path;
-        return false;
-      }
-      text = content.str();
-    }
+    if (ReadScenarioFile(text, error))
+      file_text = text;
+    else if (!error.empty())
+      return false;
   }
   if (!ParseScenario(text, scenario, error)) {
     error = "scenario " + error;
@@ -83,12 +93,17 @@ bool ScenarioFromEnvironment(TScenario& scenario, std::string& error) {
   return true;
 }
 
+bool ScenarioFromEnvironment(TScenario& scenario, std::string& error) {
+  std::string file_text;
+  return ScenarioAndSource(scenario, error, file_text);
+}
+
 TSimSensor& TheSensor() {
   std::lock_guard<std::mutex> guard(gHostLock);
   if (!gSensor) {
     TScenario scenario;
     std::string error;
-    if (ScenarioFromEnvironment(scenario, error)) {
+    if (ScenarioAndSource(scenario, error, gFileText)) {
       gSensor = std::make_unique<TSimSensor>(scenario, std::make_unique<TSteadyFrameClock>());
     } else {
       Report(error);
@@ -101,6 +116,23 @@ TSimSensor& TheSensor() {
 void ResetSensorHost() {
   std::lock_guard<std::mutex> guard(gHostLock);
   gSensor.reset();
+  gFileText.clear();
+}
+
+void FollowScenarioFile() {
+  std::string ignored;
+  if (ReadVariable("OSTRELA_SCENARIO", ignored)) return;
+  std::string text, error;
+  if (!ReadScenarioFile(text, error)) return;  // a file being rewritten: keep playing
+  std::lock_guard<std::mutex> guard(gHostLock);
+  if (!gSensor || text == gFileText) return;
+  TScenario scenario;
+  if (!ParseScenario(text, scenario, error)) {
+    Report("scenario " + error + " (the sensor keeps its scenario)");
+    return;
+  }
+  gSensor->ReplaceScenario(scenario);
+  gFileText = text;
 }
 
 }  // namespace mivex::ostrela

@@ -8,6 +8,11 @@
 // OSTRELA_SCENARIO wins when both are set. With neither, the sensor presses the
 // default finger (subject 1, R2) well, forever. An unreadable file or a malformed text
 // is reported on standard error and to the debugger, and the sensor never opens.
+//
+// A scenario file is followed while the sensor runs: when its text has changed by the
+// time a frame is armed (bAPI4_StartImage), the sensor plays the new text from its
+// beginning. A program that drives the dialogs (the demo) switches fingers between
+// captures this way.
 #include <string>
 
 #include "SimSensor.h"
@@ -23,5 +28,8 @@ void ResetSensorHost();
 
 // Reads the scenario from the environment; false with `error` set when it is unusable.
 bool ScenarioFromEnvironment(TScenario& scenario, std::string& error);
+
+// Called when a frame is armed: replays a scenario file whose text has changed.
+void FollowScenarioFile();
 
 }  // namespace mivex::ostrela

@@ -62,6 +62,14 @@ bool TSimSensor::Open() {
   return true;
 }
 
+void TSimSensor::ReplaceScenario(const TScenario& scenario) {
+  std::lock_guard<std::mutex> guard(FLock);
+  FModel = TPressModel(scenario);
+  FScenarioError.clear();
+  FHaveImage = false;
+  FLast = TPollResult{};
+}
+
 void TSimSensor::Close() {
   std::lock_guard<std::mutex> guard(FLock);
   FOpened = false;

@@ -55,6 +55,8 @@ class TSimSensor {
   TSimSensor(std::string scenarioError, std::unique_ptr<TFrameClock> clock);
 
   bool Open();
+  // Plays `scenario` from its beginning from the next poll on; the sensor stays open.
+  void ReplaceScenario(const TScenario& scenario);
   void Close();
   bool StartImage();
   void StopImage();

@@ -290,6 +290,38 @@ TEST(OstrelaExports, ScenarioFromAFile) {
   EXPECT_EQ(missing.Api.OpenSensor(), 0);
 }
 
+TEST(OstrelaExports, AChangedScenarioFileIsPlayedFromTheNextFrame) {
+  const std::string path = "ostrela-follow-test.txt";
+  const auto write = [&](const char* text) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(text, f);
+    std::fclose(f);
+  };
+  write("frame-ms 1; gap 0; press 3 L2 x1000");
+  {
+    TSensorLibrary lib(nullptr, path.c_str());
+    ASSERT_EQ(lib.Api.OpenSensor(), 1);
+    ASSERT_TRUE(lib.Request());
+    EXPECT_EQ(lib.Param(14), 3);
+    EXPECT_EQ(lib.Param(15), 2);
+    // Another finger of another subject, with the sensor still open.
+    write("frame-ms 1; gap 0; press 8 R5 x1000");
+    ASSERT_TRUE(lib.Request());
+    EXPECT_EQ(lib.Param(14), 8);
+    EXPECT_EQ(lib.Param(15), 10);
+    // A malformed text leaves the sensor playing what it played.
+    write("press 8 Z1");
+    ASSERT_TRUE(lib.Request());
+    EXPECT_EQ(lib.Param(15), 10);
+    // Without a finger from now on.
+    write("frame-ms 1; none");
+    EXPECT_FALSE(lib.Request());
+    EXPECT_EQ(lib.Api.CheckSensorStatus(), 1);
+  }
+  std::remove(path.c_str());
+}
+
 TEST(OstrelaExports, SensorSideMatcherThroughTheEntryPoints) {
   TSensorLibrary lib("frame-ms 1; gap 0; frames 1; press 8 L2 x3; press 8 L2; press 2 L2");
   ASSERT_EQ(lib.Api.OpenSensor(), 1);
