@@ -19,7 +19,7 @@ esac
 mkdir -p "$(dirname "$WINEPREFIX")"
 (
   flock 9
-  if [ ! -f "$WINEPREFIX/.mivex-ready" ]; then
+  if [ ! -f "$WINEPREFIX/.mivex-ready-3" ]; then
     rm -rf "$WINEPREFIX"
     if [ -z "${DISPLAY:-}" ]; then
       xvfb-run -a "$loader" wineboot --init >/dev/null 2>&1 || true
@@ -30,8 +30,14 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     # (Xvfb) Wine would wait up to two seconds for every window it hides.
     "$loader" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 || true
     "$loader" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1 || true
+    # No sound driver: the machines that run the tests have no sound device, and Wine's
+    # ALSA and PulseAudio drivers can hold up a process's exit after a sound was played.
+    "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f >/dev/null 2>&1 || true
+    # A crash ends the program with a backtrace on standard error instead of waiting
+    # for someone to close Wine's crash dialog.
+    "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
     /usr/lib/wine/wineserver -w || true
-    touch "$WINEPREFIX/.mivex-ready"
+    touch "$WINEPREFIX/.mivex-ready-3"
   fi
 ) 9>"$WINEPREFIX.lock"
 
