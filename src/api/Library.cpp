@@ -11,7 +11,10 @@
 #include "capture/VFBase.h"
 #include "capture/VFEngine.h"
 #include "crypto/Aes.h"
+#include "crypto/Cipher.h"
+#include "crypto/Integers.h"
 #include "crypto/Quelmarin.h"
+#include "crypto/QuelmarinRSA.h"
 
 namespace mivex {
 
@@ -46,9 +49,13 @@ struct Step {
 // The units' steps in their start-up order; shutdown walks the list backwards.
 const Step kSteps[] = {
     {Nothing, StopWindowClasses},
-    // Crypto: the framework's registries, then each algorithm unit's own entries.
+    // Crypto: the framework's registries, each algorithm unit's own entries, the
+    // big-integer ticker and the facade's class list.
     {StartCipherFramework, StopCipherFramework},
     {StartAES, Nothing},
+    {StartIntegers, StopIntegers},
+    {StartRSA, Nothing},
+    {StartCipherFacade, StopCipherFacade},
     // Capture: the log (with its retention sweep), the feature engine and sensor
     // libraries, then the engine itself.
     {StartLog, StopLog},
