@@ -22,6 +22,9 @@ TXFPBase::~TXFPBase() {
   // The device goes first: closing it waits for its worker, whose handlers use the
   // fingers and the look.
   FFPDevice.reset();
+  // The window goes before the look: look updates still queued for it must not run
+  // while the look and its widgets are being freed (a widget's end may pump messages).
+  DestroyHandle();
   fingers_.reset();
   DestroyOwned();
 }
@@ -99,8 +102,18 @@ bool TXFPBase::Run() {
 void TXFPBase::ShowPrompt(int where, const std::string& text) {
   if (where == 0)
     ::MessageBoxW(Handle(), win::ToWide(text).c_str(), L"", MB_OK);
-  else if (where == 1 && look_)
-    look_->ShowStatus(text);
+  else if (where == 1)
+    ShowStatusLine(text);
+}
+
+void TXFPBase::ShowStatusLine(const std::string& text) {
+  if (look_) look_->ShowStatus(text);
+  // The control's window text repeats the status line for screen readers and for
+  // programs that drive the dialog.
+  if (HandleAllocated())
+    InvokeAsync([this, text] { SetText(text); });
+  else
+    SetText(text);
 }
 
 std::string TXFPBase::ErrorText(std::int32_t code) { return mivex::ErrorText(code); }
@@ -109,7 +122,7 @@ void TXFPBase::ReportError(int where, std::int32_t code) {
   SetState(TProcessState::psIdle);
   LastError_ = code;
   std::string text = ErrorText(code);
-  if (where == 1 && look_) look_->ShowStatus(text);
+  if (where == 1) ShowStatusLine(text);
   if (onError) onError(this, code, text);
 }
 
@@ -165,13 +178,13 @@ void TXFPBase::Start() {
       return;
     }
   }
-  look_->ShowStatus("");
+  ShowStatusLine("");
   if (!UserIDSet_) SetUserID("");
   if (!FFPDevice->IsOpened()) WaitForDevice();
   if (!FFPDevice->IsOpened()) {
     LastError_ = kErrConnection;
     ReportError(1, kErrConnection);
-    look_->ShowStatus(LoadStr(301));
+    ShowStatusLine(LoadStr(301));
     return;
   }
   if (!ShowUserID_ && UserID_.empty() && !IdentifyWithoutUser()) {
@@ -179,11 +192,11 @@ void TXFPBase::Start() {
     return;
   }
   if (FFPDevice->Operation() == FT_OPERATION::ftGetVerifyTemplate)
-    look_->ShowStatus(LoadStr(260));
+    ShowStatusLine(LoadStr(260));
   else if (!EnrolledFingers_.empty())
-    look_->ShowStatus(LoadStr(261) + LoadStr(256) + LoadStr(208));
+    ShowStatusLine(LoadStr(261) + LoadStr(256) + LoadStr(208));
   else
-    look_->ShowStatus(LoadStr(262) + LoadStr(256) + LoadStr(208));
+    ShowStatusLine(LoadStr(262) + LoadStr(256) + LoadStr(208));
   SetState(TProcessState::psSelecting);
 }
 

@@ -75,6 +75,8 @@ class TXFPBase : public win::TCustomControl, public TFingersOwner {
 
   // Texts: `where` 0 is a message box, 1 the status line.
   void ShowPrompt(int where, const std::string& text);
+  // Shows `text` as the status line (any thread).
+  void ShowStatusLine(const std::string& text);
   std::string ErrorText(std::int32_t code);
   void ReportError(int where, std::int32_t code);
   int QualityMessage(std::int32_t quality);

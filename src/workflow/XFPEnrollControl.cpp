@@ -108,7 +108,7 @@ int TXFPEnroll::CountEnrolled() const { return fingers_->EnrolledCount(); }
 bool TXFPEnroll::MinimumMet() const { return Minimum_ == 0 || Minimum_ <= CountEnrolled(); }
 
 void TXFPEnroll::ShowLines(const std::string& l1, const std::string& l2, const std::string& l3) {
-  look_->ShowStatus("1. " + l1 + kCrLf + "2. " + l2 + kCrLf + "3. " + l3);
+  ShowStatusLine("1. " + l1 + kCrLf + "2. " + l2 + kCrLf + "3. " + l3);
 }
 
 void TXFPEnroll::Start() {
@@ -217,7 +217,7 @@ void TXFPEnroll::BeginFinger(int index) {
   } else {
     fingers_->Select(index);  // back to free, buttons on
     SetState(TProcessState::psSelecting);
-    look_->ShowStatus(LoadStr(315));
+    ShowStatusLine(LoadStr(315));
   }
 }
 
@@ -257,7 +257,7 @@ void TXFPEnroll::HandleDone(const std::uint8_t* tmpl) {
     fingers_->TemplateLen = size;
     fingers_->StoreTemplate(tmpl);
     step_show_->AllDone();
-    look_->ShowStatus(LoadStr(231));
+    ShowStatusLine(LoadStr(231));
     SetState(TProcessState::psFingerDone);
     if (!PendingCodes_.empty()) {
       NextCode_ = PendingCodes_.substr(0, 2);
@@ -272,7 +272,7 @@ void TXFPEnroll::HandleDone(const std::uint8_t* tmpl) {
 void TXFPEnroll::HandleDeviceError(std::int32_t code) {
   if (State() != TProcessState::psCapturing) return;
   step_show_->AllFailed();
-  look_->ShowStatus(LoadStr(208) + LoadStr(256) + LoadStr(264));
+  ShowStatusLine(LoadStr(208) + LoadStr(256) + LoadStr(264));
 }
 
 void TXFPEnroll::CancelClick() {

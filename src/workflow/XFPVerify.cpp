@@ -55,7 +55,7 @@ void TXFPVerify::Start() {
   if (FFPDevice->IsOpened()) FFPDevice->Start();
 }
 
-void TXFPVerify::HandleSampleQuality(std::int32_t quality) { look_->ShowStatus(LoadStr(QualityMessage(quality))); }
+void TXFPVerify::HandleSampleQuality(std::int32_t quality) { ShowStatusLine(LoadStr(QualityMessage(quality))); }
 
 void TXFPVerify::HandleSample(const TBitmap* bitmap) {
   if (!bitmap) return;
@@ -92,7 +92,7 @@ void TXFPVerify::HandleDeviceError(std::int32_t code) {
 void TXFPVerify::HandleControlMessage(UINT msg, WPARAM) {
   if (msg != kMsgVerifyDone) return;
   SetState(TProcessState::psFingerDone);
-  look_->ShowStatus(LoadStr(231));
+  ShowStatusLine(LoadStr(231));
   Stop();
   if (onAfterExecute) onAfterExecute(this);
 }

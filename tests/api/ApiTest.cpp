@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "../support/GdiObjects.h"
 #include "DialogWatcher.h"
 #include "api/CountedString.h"
 #include "api/TemplateExports.h"
@@ -213,10 +214,11 @@ TEST(Resources, TwoHundredClosedEnrollmentsLeakNoObjectsOrThreads) {
   std::vector<char> buf(64);
   GetFPEnrollTemp(nullptr, nullptr, nullptr, 1, 10, buf.data());
   HANDLE self = ::GetCurrentProcess();
-  DWORD gdi = ::GetGuiResources(self, GR_GDIOBJECTS), user = ::GetGuiResources(self, GR_USEROBJECTS);
+  const long gdi = mivex::testing::GdiObjectCount();
+  const DWORD user = ::GetGuiResources(self, GR_USEROBJECTS);
   int threads = ThreadCount();
   for (int i = 0; i < 199; ++i) ASSERT_EQ(GetFPEnrollTemp(nullptr, nullptr, nullptr, 1, 10, buf.data()), 404);
-  EXPECT_LE(::GetGuiResources(self, GR_GDIOBJECTS), gdi);
+  EXPECT_LE(mivex::testing::GdiObjectCount(), gdi);
   EXPECT_LE(::GetGuiResources(self, GR_USEROBJECTS), user);
   EXPECT_LE(ThreadCount(), threads);
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "../support/GdiObjects.h"
 #include "LookHost.h"
 #include "PngFile.h"
 #include "base/win/Form.h"
@@ -332,36 +333,7 @@ TEST(FashionLooks, Screenshots) {
   }
 }
 
-namespace {
-
-// Live GDI objects of this process. Wine does not implement GetGuiResources; there the
-// count comes from the process's GDI handle table (in the layout 64-bit Windows also
-// uses: 24-byte entries, the object type in byte 14, 0 for a free entry).
-long GdiObjectCount() {
-  const DWORD n = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-  if (n != 0) return static_cast<long>(n);
-#if defined(_WIN64)
-  // PROCESS_BASIC_INFORMATION: the PEB's address follows the exit status.
-  using QueryProcess = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-  auto query = reinterpret_cast<QueryProcess>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-  void* basic[6] = {};
-  if (!query || query(::GetCurrentProcess(), 0, basic, sizeof(basic), nullptr) != 0) return -1;
-  const auto* peb = static_cast<const std::uint8_t*>(basic[1]);
-  const auto* table = *reinterpret_cast<const std::uint8_t* const*>(peb + 0xF8);
-  if (!table) return -1;
-  MEMORY_BASIC_INFORMATION mbi{};
-  if (!::VirtualQuery(table, &mbi, sizeof(mbi))) return -1;
-  const size_t readable = static_cast<size_t>(static_cast<const std::uint8_t*>(mbi.BaseAddress) + mbi.RegionSize - table);
-  long count = 0;
-  for (size_t off = 0; off + 24 <= readable && off < 0x10000 * 24; off += 24) count += table[off + 14] != 0;
-  return count;
-#else
-  return -1;
-#endif
-}
-
-}  // namespace
+using mivex::testing::GdiObjectCount;
 
 TEST(FashionLooks, RepeatedCreationLeaksNoGdiObject) {
   ASSERT_GE(GdiObjectCount(), 0);
