@@ -56,13 +56,14 @@ if(MIVEX_TESTS AND NOT TARGET mivex_gtest_main)
   endif()
 endif()
 
-# mivex_test(<name> SOURCES <files...> [LIBS <targets...>] [WINDOWS_ONLY] [NATIVE_ONLY] [LABELS <labels...>])
+# mivex_test(<name> SOURCES <files...> [LIBS <targets...>] [WINDOWS_ONLY] [NATIVE_ONLY]
+#            [NO_DEFAULT_RUN] [LABELS <labels...>])
 # A GoogleTest program. Natively it runs under the sanitizers; in a Windows build it is
 # built and run under Wine only when MIVEX_WINE_TESTS is on. Tests find the real
 # fingerprint images through the MIVEX_DATA_DIR macro and their inputs in
 # MIVEX_TEST_DATA_DIR (tests/data).
 function(mivex_test name)
-  cmake_parse_arguments(T "WINDOWS_ONLY;NATIVE_ONLY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "WINDOWS_ONLY;NATIVE_ONLY;NO_DEFAULT_RUN" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(WIN32)
     if(T_NATIVE_ONLY OR NOT MIVEX_WINE_TESTS)
       return()
@@ -78,7 +79,11 @@ function(mivex_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} mivex_gtest_main)
   target_compile_definitions(${name} PRIVATE
     MIVEX_DATA_DIR="${MIVEX_DATA_DIR_NATIVE}"
-    MIVEX_TEST_DATA_DIR="${MIVEX_DRIVE_PREFIX}${MIVEX_ROOT}/tests/data")
+    MIVEX_TEST_DATA_DIR="${MIVEX_DRIVE_PREFIX}${MIVEX_ROOT}/tests/data"
+    MIVEX_SOURCE_DIR="${MIVEX_DRIVE_PREFIX}${MIVEX_ROOT}")
+  if(T_NO_DEFAULT_RUN)
+    return()  # runs are added with mivex_test_run
+  endif()
   add_test(NAME ${prefix}.${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
@@ -89,6 +94,33 @@ function(mivex_test name)
   endif()
   set_tests_properties(${prefix}.${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${prefix};${T_LABELS}"
     ENVIRONMENT "MIVEX_WINEPREFIX=${MIVEX_WINE_PREFIX};ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")
+endfunction()
+
+# mivex_test_run(<name> <test-program> [FILTER <gtest-filter>] [ENV <var=value>...])
+# One more run of a test program made by mivex_test: a subset of its tests, in an
+# environment of its own (a sensor scenario, a user interface language).
+function(mivex_test_run name program)
+  cmake_parse_arguments(R "" "FILTER;TIMEOUT" "ENV" ${ARGN})
+  if(NOT TARGET ${program})
+    return()
+  endif()
+  set(prefix native)
+  if(WIN32)
+    set(prefix wine)
+  endif()
+  set(args)
+  if(R_FILTER)
+    set(args --gtest_filter=${R_FILTER})
+  endif()
+  add_test(NAME ${prefix}.${name} COMMAND ${program} ${args} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  if(NOT R_TIMEOUT)
+    set(R_TIMEOUT 600)
+  endif()
+  set_tests_properties(${prefix}.${name} PROPERTIES TIMEOUT ${R_TIMEOUT} LABELS "${prefix}"
+    ENVIRONMENT "MIVEX_WINEPREFIX=${MIVEX_WINE_PREFIX};ASAN_OPTIONS=detect_leaks=1;${R_ENV}")
+  if(WIN32)
+    set_tests_properties(${prefix}.${name} PROPERTIES RESOURCE_LOCK wine-desktop)
+  endif()
 endfunction()
 
 # mivex_def_file(<out> <template> [EXCLUDE names...]): the .def file of a DLL with an exact

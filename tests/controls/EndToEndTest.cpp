@@ -1,0 +1,531 @@
+// The enrollment and verification dialogs end to end: the exports (or the components
+// they use) run on this thread, a driver thread plays the person in front of the dialog,
+// and the simulated sensor plays the finger. Each group of tests runs in a process of its
+// own with the sensor scenario in its name (see CMakeLists.txt).
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../../tools/mivex-host/DialogDriver.h"
+#include "../../tools/mivex-host/TemplateText.h"
+#include "../support/GdiObjects.h"
+#include "api/Library.h"
+#include "api/TemplateExports.h"
+#include "api/XFPEnroll.h"
+#include "capture/FeatureCodec.h"
+#include "capture/ScoreScale.h"
+#include "capture/VFEngine.h"
+#include "workflow/Catalogue.h"
+#include "workflow/XFPBase.h"
+#include "workflow/XFPVerify.h"
+#include "MasterCache.h"
+#include "Impression.h"
+
+using namespace mivex;
+namespace drive = mivex::host;
+
+namespace {
+
+constexpr DWORD kDialogWait = 30000;
+constexpr DWORD kCaptureWait = 60000;
+
+// A counted string as a host builds one (a constant: reference count -1).
+class Arg {
+ public:
+  explicit Arg(const std::string& text) : block_(8 + text.size() + 1, '\0') {
+    std::int32_t refs = -1, len = static_cast<std::int32_t>(text.size());
+    std::memcpy(block_.data(), &refs, 4);
+    std::memcpy(block_.data() + 4, &len, 4);
+    std::memcpy(block_.data() + 8, text.data(), text.size());
+  }
+  const char* get() const { return text_empty() ? nullptr : block_.data() + 8; }
+
+ private:
+  bool text_empty() const { return block_.size() == 9; }
+  std::vector<char> block_;
+};
+
+// Once a script has ended (done, or stopped by a failed assertion), the dialog must go
+// away so the export returns: a dialog still open after a grace period is closed, and
+// the questions it asks on the way are answered Yes.
+void LeaveNothingOpen() {
+  const ULONGLONG grace_end = ::GetTickCount64() + 10000, give_up = grace_end + 30000;
+  while (HWND dialog = drive::WaitForDialog(0)) {
+    const ULONGLONG now = ::GetTickCount64();
+    if (now > give_up) return;
+    if (now > grace_end) {
+      if (HWND box = drive::WaitForMessageBox(0))
+        drive::AnswerMessageBox(box, IDYES);
+      else
+        drive::CloseDialog(dialog);
+    }
+    ::Sleep(200);
+  }
+}
+
+// Runs `person` on a thread of its own while the caller's thread is inside a dialog.
+class Person {
+ public:
+  explicit Person(std::function<void()> script) : thread_([script] {
+    script();
+    LeaveNothingOpen();
+  }) {}
+  ~Person() { thread_.join(); }
+
+ private:
+  std::thread thread_;
+};
+
+using drive::DecodeBase64;
+
+// The feature record of an impression of another person's finger, as the engine makes it.
+std::vector<std::uint8_t> OtherPersonsRecord(std::uint32_t subject, int finger) {
+  ostrela::TMasterCache masters(1);
+  auto master = masters.Get(subject, finger);
+  std::vector<std::uint8_t> image;
+  ostrela::TImpressionParams placement = ostrela::DrawPlacement(subject * 7919u + 17u, ostrela::TPressKind::pkGood);
+  ostrela::RenderImpression(*master, ostrela::FrameOfPress(placement, 4, 99), image);
+  std::vector<std::uint8_t> record(10000);
+  std::int32_t out = 0;
+  VFContext context = VFCreateContext();
+  std::int32_t score = VFExtract(256, 288, image.data(), 500, record.data(), &out, context);
+  VFFreeContext(context);
+  EXPECT_LE(score, 120);
+  std::int32_t minutiae = 0;
+  std::int32_t length = RepackFeatures(record.data(), record.size(), record.size(), minutiae, nullptr);
+  EXPECT_GT(length, 0);
+  record.resize(static_cast<std::size_t>(std::max(length, 0)));
+  return record;
+}
+
+std::int32_t MatchScore(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+  MatchDetails details{};
+  details.size = sizeof details;
+  EXPECT_GE(VFVerify(a.data(), b.data(), &details, 0), 0);
+  return details.score;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+  } while (::FindNextFileA(find, &data));
+  ::FindClose(find);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Waits for the status line to show `text`; a failure says what it showed instead.
+::testing::AssertionResult StatusShows(HWND dialog, const std::string& text, DWORD timeout_ms) {
+  if (drive::WaitForStatus(dialog, text, timeout_ms)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the status line showed \"" << drive::StatusText(dialog)
+                                       << "\", never \"" << text << "\"";
+}
+
+// Clicks a finger and waits for its template ("Fingerprint template completed").
+::testing::AssertionResult EnrolFinger(HWND dialog, int index) {
+  if (!drive::ClickFinger(dialog, index)) return ::testing::AssertionFailure() << "no finger area " << index;
+  return StatusShows(dialog, LoadStr(231), kCaptureWait);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms) {
+  const ULONGLONG end = ::GetTickCount64() + timeout_ms;
+  while (!condition()) {
+    if (::GetTickCount64() > end) return false;
+    ::Sleep(20);
+  }
+  return true;
+}
+
+int ThreadCount() {
+  int n = 0;
+  HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 te{sizeof(te)};
+  for (BOOL ok = ::Thread32First(snap, &te); ok; ok = ::Thread32Next(snap, &te))
+    if (te.th32OwnerProcessID == ::GetCurrentProcessId()) ++n;
+  ::CloseHandle(snap);
+  return n;
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureLibraryStarted();
+    // Every wait below looks for a catalogue text; an empty one would match at once.
+    ASSERT_FALSE(LoadStr(231).empty()) << "the catalogue is not linked into this program";
+  }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// The default sensor: one finger, pressed well again and again.
+
+TEST_F(EndToEnd, OneFingerEnrolsAndItsTemplateMatchesThatFingerOnly) {
+  std::vector<char> buf(1 << 16, '\0');
+  std::atomic<bool> finished{false};
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      ASSERT_TRUE(EnrolFinger(dialog, 7));
+      ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(drive::FinishButton(dialog)); }, 5000));
+      drive::Click(drive::FinishButton(dialog));
+      finished = true;
+    });
+    ASSERT_EQ(GetFPEnrollTemp(Arg("1001").get(), nullptr, nullptr, 1, 10, buf.data()), 0);
+  }
+  ASSERT_TRUE(finished);
+  const std::string enroll = buf.data();
+  std::vector<drive::TemplateEntry> entries = drive::ParseEnrollString(enroll);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].code, "R2");
+  const std::vector<std::uint8_t> enrolled = DecodeBase64(entries[0].text);
+  EXPECT_EQ(static_cast<int>(enrolled.size()), entries[0].length);
+  // The text breaks its lines after every 76 characters.
+  std::vector<std::string> lines;
+  for (std::size_t at = 0;;) {
+    std::size_t next = entries[0].text.find("\r\n", at);
+    lines.push_back(entries[0].text.substr(at, next == std::string::npos ? std::string::npos : next - at));
+    if (next == std::string::npos) break;
+    at = next + 2;
+  }
+  for (std::size_t k = 0; k + 1 < lines.size(); ++k) EXPECT_EQ(lines[k].size(), 76u);
+  EXPECT_LE(lines.back().size(), 76u);
+
+  // Picture files: L1_0.jpg ... of the enrolled finger, R2.jpg and Display.jpg.
+  std::vector<std::string> files = FilesIn("C:\\FPtemp");
+  ASSERT_GE(files.size(), 4u);
+  std::set<std::string> expected{"R2.jpg", "Display.jpg"};
+  for (std::size_t k = 0; k + 2 < files.size(); ++k) expected.insert("R2_" + std::to_string(k) + ".jpg");
+  EXPECT_EQ(std::set<std::string>(files.begin(), files.end()), expected);
+
+  // A verification of the same finger matches; another person's finger does not.
+  ASSERT_EQ(GetFPVerifyTemp(buf.data()), 0);
+  const std::vector<std::uint8_t> probe = DecodeBase64(buf.data());
+  ASSERT_FALSE(probe.empty());
+  EXPECT_GE(MatchScore(enrolled, probe), FARToScore(0.001));
+  EXPECT_LT(MatchScore(enrolled, OtherPersonsRecord(77, 7)), FARToScore(0.01));
+  EXPECT_LT(MatchScore(enrolled, OtherPersonsRecord(78, 2)), FARToScore(0.01));
+  EXPECT_EQ(FilesIn("C:\\FPtemp"), std::vector<std::string>{"Verify.jpg"});
+}
+
+TEST_F(EndToEnd, PresetOrderEnrolsItsFingersAndFinishesByItself) {
+  std::vector<char> buf(1 << 16, '\0');
+  ULONGLONG second_done = 0, returned = 0;
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      // Two templates, no click: the status shows the second finger's capture, then done.
+      ASSERT_TRUE(StatusShows(dialog, LoadStr(221), kCaptureWait));
+      ASSERT_TRUE(StatusShows(dialog, LoadStr(231), kCaptureWait));
+      second_done = ::GetTickCount64();
+    });
+    ASSERT_EQ(GetFPEnrollTempBySet(Arg("1002").get(), nullptr, nullptr, Arg("L1R1").get(), 1, 10, buf.data()), 0);
+    returned = ::GetTickCount64();
+  }
+  std::vector<drive::TemplateEntry> entries = drive::ParseEnrollString(buf.data());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].code, "L1");
+  EXPECT_EQ(entries[1].code, "R1");
+  EXPECT_GE(returned - second_done, 300u);  // the pause of 350 ms before Finish
+}
+
+TEST_F(EndToEnd, FinishNeedsMinimumFingers) {
+  std::vector<char> buf(1 << 16, '\0');
+  bool after_one = true, after_two = false;
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      ASSERT_TRUE(EnrolFinger(dialog, 1));
+      ::Sleep(300);
+      after_one = ::IsWindowEnabled(drive::FinishButton(dialog));
+      ASSERT_TRUE(EnrolFinger(dialog, 6));
+      after_two = WaitUntil([&] { return ::IsWindowEnabled(drive::FinishButton(dialog)); }, 5000);
+      drive::Click(drive::FinishButton(dialog));
+    });
+    EXPECT_EQ(GetFPEnrollTemp(Arg("1003").get(), nullptr, nullptr, 2, 10, buf.data()), 0);
+  }
+  EXPECT_FALSE(after_one);
+  EXPECT_TRUE(after_two);
+  EXPECT_EQ(drive::ParseEnrollString(buf.data()).size(), 2u);
+}
+
+TEST_F(EndToEnd, MaximumReachedLeavesTheClickedFingerFree) {
+  XFPEnroll::TXFPEnroll component(nullptr);
+  XFPBase::TXFPEnroll* control = component.Dialog->Control;
+  component.ClearFingers();
+  component.SetUserID("1004");
+  component.SetEnrolledFinger("L1");
+  component.SetMaximum(1);
+  std::string status;
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      ASSERT_TRUE(StatusShows(dialog, LoadStr(261), kDialogWait));
+      drive::ClickFinger(dialog, 6);
+      ASSERT_TRUE(StatusShows(dialog, LoadStr(315), 10000));
+      status = drive::StatusText(dialog);
+      drive::CloseDialog(dialog);
+    });
+    EXPECT_FALSE(component.Execute());
+  }
+  EXPECT_EQ(status, LoadStr(315));
+  EXPECT_EQ(control->Fingers()->Item(6)->State, TFingerState::fgNone);
+  EXPECT_EQ(control->Fingers()->Item(1)->State, TFingerState::fgEnrolled);
+  EXPECT_EQ(component.EnrollTempStr(), "");
+}
+
+TEST_F(EndToEnd, DeletingTheOnlyFingerDisablesFinishAndExitRefuses) {
+  std::vector<char> buf(64, 'x');
+  std::string question, exit_question;
+  bool finish_before = false, finish_after = true;
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      ASSERT_TRUE(EnrolFinger(dialog, 2));
+      finish_before = WaitUntil([&] { return ::IsWindowEnabled(drive::FinishButton(dialog)); }, 5000);
+      drive::ClickFinger(dialog, 2);
+      HWND box = drive::WaitForMessageBox(10000);
+      ASSERT_TRUE(box);
+      question = drive::MessageBoxText(box);
+      drive::AnswerMessageBox(box, IDYES);
+      ::Sleep(500);
+      finish_after = ::IsWindowEnabled(drive::FinishButton(dialog));
+      drive::Click(drive::CancelButton(dialog));  // Exit
+      HWND exit_box = drive::WaitForMessageBox(10000);
+      ASSERT_TRUE(exit_box);
+      exit_question = drive::MessageBoxText(exit_box);
+      drive::AnswerMessageBox(exit_box, IDYES);
+    });
+    EXPECT_EQ(GetFPEnrollTemp(Arg("1005").get(), nullptr, nullptr, 1, 10, buf.data()), 404);
+  }
+  EXPECT_TRUE(finish_before);
+  EXPECT_EQ(question, LoadStr(226));
+  EXPECT_FALSE(finish_after);
+  EXPECT_EQ(exit_question, LoadStr(214));
+  EXPECT_EQ(buf[0], 'x');
+}
+
+TEST_F(EndToEnd, ThreeVerificationsLeaveOnlyTheLastPicture) {
+  std::vector<char> buf(1 << 16, '\0');
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(GetFPVerifyTemp(buf.data()), 0);
+  EXPECT_EQ(FilesIn("C:\\FPtemp"), std::vector<std::string>{"Verify.jpg"});
+}
+
+TEST_F(EndToEnd, FiftyEnrollmentsAndVerificationsLeaveNothingBehind) {
+  constexpr int kRounds = 50;
+  std::vector<char> buf(1 << 16, '\0');
+  auto enrol_once = [&] {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      if (!dialog || !EnrolFinger(dialog, 3)) return;
+      if (WaitUntil([&] { return ::IsWindowEnabled(drive::FinishButton(dialog)); }, 5000))
+        drive::Click(drive::FinishButton(dialog));
+    });
+    return GetFPEnrollTemp(Arg("1006").get(), nullptr, nullptr, 1, 10, buf.data());
+  };
+  // The first rounds fill what the platform keeps for the process's lifetime (Wine's
+  // font and DC caches grow once); the counts after them are the baseline.
+  constexpr int kWarmUp = 10;
+  HANDLE self = ::GetCurrentProcess();
+  long gdi = 0;
+  DWORD user = 0;
+  int threads = 0;
+  for (int i = 0; i < kRounds; ++i) {
+    if (i == kWarmUp) {
+      gdi = mivex::testing::GdiObjectCount();
+      user = ::GetGuiResources(self, GR_USEROBJECTS);
+      threads = ThreadCount();
+    }
+    ASSERT_EQ(enrol_once(), 0) << "enrollment " << i;
+    ASSERT_EQ(GetFPVerifyTemp(buf.data()), 0) << "verification " << i;
+  }
+  EXPECT_LE(mivex::testing::GdiObjectCount(), gdi);
+  EXPECT_LE(::GetGuiResources(self, GR_USEROBJECTS), user);
+  EXPECT_LE(ThreadCount(), threads);
+  // The in-use marker is gone between dialogs.
+  EXPECT_EQ(::GlobalFindAtomA("FPKV310"), 0);
+}
+
+// ---------------------------------------------------------------------------------------
+// No finger on the sensor: captures run until the user cancels them.
+
+TEST_F(EndToEnd, NoFingerCancelReturnsAFingerToItsPreviousState) {
+  XFPEnroll::TXFPEnroll component(nullptr);
+  XFPBase::TXFPEnroll* control = component.Dialog->Control;
+  component.ClearFingers();
+  component.SetUserID("1007");
+  component.SetEnrolledFinger("L1");
+  TFingerState free_after = TFingerState::fgSelected, deleted_after = TFingerState::fgSelected;
+  TFingerState during = TFingerState::fgNone;
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      ASSERT_TRUE(StatusShows(dialog, LoadStr(261), kDialogWait));
+      // A free finger: capture, then Cancel.
+      drive::ClickFinger(dialog, 7);
+      ASSERT_TRUE(StatusShows(dialog, LoadStr(222), 10000));
+      during = control->Fingers()->Item(7)->State;
+      drive::Click(drive::CancelButton(dialog));
+      HWND box = drive::WaitForMessageBox(10000);
+      ASSERT_TRUE(box);
+      EXPECT_EQ(drive::MessageBoxText(box), LoadStr(215));
+      drive::AnswerMessageBox(box, IDYES);
+      ASSERT_TRUE(WaitUntil([&] { return control->State() == TProcessState::psSelecting; }, 10000));
+      free_after = control->Fingers()->Item(7)->State;
+      // The host's finger: delete it, capture it again, then Cancel.
+      drive::ClickFinger(dialog, 1);
+      HWND del = drive::WaitForMessageBox(10000);
+      ASSERT_TRUE(del);
+      drive::AnswerMessageBox(del, IDYES);
+      ASSERT_TRUE(WaitUntil([&] { return control->Fingers()->Item(1)->State == TFingerState::fgDeleted; }, 10000));
+      ::Sleep(300);
+      drive::ClickFinger(dialog, 1);
+      ASSERT_TRUE(StatusShows(dialog, LoadStr(216), 10000));
+      drive::Click(drive::CancelButton(dialog));
+      HWND box2 = drive::WaitForMessageBox(10000);
+      ASSERT_TRUE(box2);
+      drive::AnswerMessageBox(box2, IDYES);
+      ASSERT_TRUE(WaitUntil([&] { return control->State() == TProcessState::psSelecting; }, 10000));
+      deleted_after = control->Fingers()->Item(1)->State;
+      drive::CloseDialog(dialog);
+    });
+    EXPECT_FALSE(component.Execute());
+  }
+  EXPECT_EQ(during, TFingerState::fgSelected);
+  EXPECT_EQ(free_after, TFingerState::fgNone);
+  EXPECT_EQ(deleted_after, TFingerState::fgDeleted);
+}
+
+TEST_F(EndToEnd, NoFingerExitBeforeAnyFingerRefuses) {
+  std::vector<char> buf(64, 'x');
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      ASSERT_TRUE(StatusShows(dialog, LoadStr(262), kDialogWait));
+      drive::Click(drive::CancelButton(dialog));
+      HWND box = drive::WaitForMessageBox(10000);
+      ASSERT_TRUE(box);
+      drive::AnswerMessageBox(box, IDYES);
+    });
+    EXPECT_EQ(GetFPEnrollTemp(Arg("1008").get(), nullptr, nullptr, 1, 10, buf.data()), 404);
+  }
+  EXPECT_EQ(buf[0], 'x');
+}
+
+// ---------------------------------------------------------------------------------------
+// The sensor is unplugged.
+
+TEST_F(EndToEnd, UnpluggedSensorShowsTheConnectionFailureAndTheUserCloses) {
+  std::vector<char> buf(64, 'x');
+  std::string status;
+  ULONGLONG called = ::GetTickCount64(), shown = 0;
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      shown = ::GetTickCount64();
+      ASSERT_TRUE(StatusShows(dialog, LoadStr(301), 10000));
+      status = drive::StatusText(dialog);
+      ::Sleep(300);
+      drive::CloseDialog(dialog);
+    });
+    EXPECT_EQ(GetFPEnrollTemp(Arg("1009").get(), nullptr, nullptr, 1, 10, buf.data()), 404);
+  }
+  EXPECT_EQ(status, LoadStr(301));
+  // Four attempts to open, a second apart, before the dialog appears.
+  EXPECT_GE(shown - called, 2900u);
+  EXPECT_LT(shown - called, 15000u);
+}
+
+// ---------------------------------------------------------------------------------------
+// Texts in the user's language: run once in English and once in German. The expected
+// texts come straight from the language's catalogue file.
+
+namespace {
+// Entries of a catalogue file: number, blank, text in double quotes (\" and \\ escaped).
+std::map<int, std::string> CatalogueFile(const std::string& name) {
+  std::map<int, std::string> texts;
+  std::ifstream in(std::string(MIVEX_SOURCE_DIR) + "/resources/catalogue/" + name);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || !std::isdigit(static_cast<unsigned char>(line[0]))) continue;
+    std::size_t open = line.find('"'), close = line.rfind('"');
+    if (open == std::string::npos || close <= open) continue;
+    std::string text;
+    for (std::size_t i = open + 1; i < close; ++i) {
+      if (line[i] == '\\' && i + 1 < close) ++i;
+      text += line[i];
+    }
+    texts[std::stoi(line.substr(0, open))] = text;
+  }
+  return texts;
+}
+
+std::string ToAnsi(const std::string& utf8) {
+  int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, w.data(), n);
+  int m = ::WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(m), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, out.data(), m, nullptr, nullptr);
+  out.resize(static_cast<std::size_t>(m > 0 ? m - 1 : 0));
+  return out;
+}
+}  // namespace
+
+TEST_F(EndToEnd, LanguageStatusTextsComeFromTheUsersCatalogue) {
+  const char* lang = std::getenv("LANG");
+  const std::string file = (lang && std::string(lang).rfind("de", 0) == 0) ? "1031-de-DE.txt" : "1033-en-US.txt";
+  std::map<int, std::string> cat = CatalogueFile(file);
+  ASSERT_FALSE(cat.empty()) << file;
+  auto t = [&](int n) { return ToAnsi(cat[n]); };
+  const std::string first = t(262) + t(256) + t(208);
+  const std::string capture = "1. " + t(209) + t(221) + "\r\n2. " + t(258) + "8\r\n3. " + t(257);
+  const std::string done = t(231);
+  std::string seen_first, seen_capture;
+  std::vector<char> buf(1 << 16, '\0');
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      ASSERT_TRUE(StatusShows(dialog, t(208), kDialogWait));
+      seen_first = drive::StatusText(dialog);
+      drive::ClickFinger(dialog, 6);
+      ASSERT_TRUE(StatusShows(dialog, "3. ", 10000));
+      seen_capture = drive::StatusText(dialog);
+      ASSERT_TRUE(StatusShows(dialog, done, kCaptureWait));
+      if (WaitUntil([&] { return ::IsWindowEnabled(drive::FinishButton(dialog)); }, 5000))
+        drive::Click(drive::FinishButton(dialog));
+    });
+    EXPECT_EQ(GetFPEnrollTemp(Arg("1010").get(), nullptr, nullptr, 1, 10, buf.data()), 0);
+  }
+  EXPECT_EQ(seen_first, first);
+  EXPECT_EQ(seen_capture, capture);
+}
