@@ -1,16 +1,31 @@
 #!/usr/bin/env bash
-# The library's main job, run through the real exports and dialogs under Wine.
-# Without a display it runs inside Xvfb and plays the user itself.
+# The library's main job, run through the real exports and dialogs under Wine: a person
+# (played by mivex-host) enrols two fingers in the dialog, then that person and another
+# one verify, and the templates are compared with the feature engine.
+# Without a display it runs inside Xvfb. The dialog picture lands in build/demo/.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 arch=$("$here/scripts/wine-arch.sh")
 tree=$([ "$arch" = i686 ] && echo win32 || echo win64)
 bin="$here/build/$tree/bin"
+out="$here/build/demo"
+mkdir -p "$out"
 export MIVEX_WINEPREFIX="$here/build/$tree/wineprefix"
+# The simulated sensor follows this file; the demo rewrites it to change fingers.
+scenario="$out/sensor-scenario.txt"
+: > "$scenario"
+export OSTRELA_SCENARIO_FILE="Z:$scenario"
+unset OSTRELA_SCENARIO
+winpath() { echo "Z:$1" | tr / '\\'; }
+echo "Mivex demo: Mivex.dll, Vandrel.dll and Ostrela.dll ($tree build) under Wine"
+[ "$tree" = win64 ] && echo "(this machine cannot run 32-bit code: the x86_64 build of the same sources runs)"
+echo
 cd "$bin"
-close=()
-if [ -z "${DISPLAY:-}" ]; then
-  echo "No display: running under Xvfb; the dialog is closed after 3 seconds as a user would."
-  close=(--close-after 3)
+status=0
+"$here/scripts/wine-run.sh" ./mivex-host.exe demo --scenario-file "$(winpath "$scenario")" \
+  --screenshot "$(winpath "$out/enroll-dialog.bmp")" 2>/dev/null || status=$?
+if [ -f "$out/enroll-dialog.bmp" ] && command -v convert >/dev/null; then
+  convert "$out/enroll-dialog.bmp" "$out/enroll-dialog.png" && rm -f "$out/enroll-dialog.bmp"
+  echo "Picture of the enrollment dialog: build/demo/enroll-dialog.png"
 fi
-"$here/scripts/wine-run.sh" ./mivex-host.exe enroll --user "demo user" "${close[@]}" 2>/dev/null
+exit "$status"

@@ -9,12 +9,16 @@ const char* Usage() {
   return "usage: mivex-host enroll [--p] [--user TEXT] [--enrolled CODES] [--codes CODES]\n"
          "                         [--sequence CODES] [--min N] [--max N] [--close-after SECONDS]\n"
          "       mivex-host verify [--string] [--close-after SECONDS]\n"
+         "       mivex-host demo --scenario-file F [--screenshot F]\n"
          "  --p            call the P variant (plain NUL-terminated texts)\n"
          "  --sequence     call the set variant with this preset finger order\n"
          "  --string       call GetFPVerifyTempString (counted-string result)\n"
          "  --close-after  close the dialog with its close box after SECONDS, as a user would\n"
          "  --screenshot F save a picture of the dialog (BMP) before closing it\n"
-         "  --library PATH load this DLL instead of Mivex.dll\n";
+         "  --library PATH load this DLL instead of Mivex.dll\n"
+         "  demo           enrols two fingers of one simulated person by driving the dialog,\n"
+         "                 verifies that person and another one, and reports the scores;\n"
+         "                 F is the file the simulated sensor reads (OSTRELA_SCENARIO_FILE)\n";
 }
 
 bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
@@ -27,6 +31,8 @@ bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
     o.command = Command::kEnroll;
   } else if (command == "verify") {
     o.command = Command::kVerify;
+  } else if (command == "demo") {
+    o.command = Command::kDemo;
   } else {
     error = "unknown command " + command;
     return false;
@@ -59,6 +65,8 @@ bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
       if (!value(o.screenshot)) return false;
     } else if (a == "--library") {
       if (!value(o.library)) return false;
+    } else if (a == "--scenario-file") {
+      if (!value(o.scenario_file)) return false;
     } else if (a == "--min" || a == "--max" || a == "--close-after") {
       if (!value(v)) return false;
       char* end = nullptr;
@@ -74,6 +82,10 @@ bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
       error = "unknown option " + a;
       return false;
     }
+  }
+  if (o.command == Command::kDemo && o.scenario_file.empty()) {
+    error = "demo needs --scenario-file";
+    return false;
   }
   return true;
 }

@@ -4,7 +4,7 @@
 
 namespace mivex::host {
 
-enum class Command { kEnroll, kVerify };
+enum class Command { kEnroll, kVerify, kDemo };
 
 struct Options {
   Command command = Command::kEnroll;
@@ -16,6 +16,7 @@ struct Options {
   std::int32_t minimum = 1, maximum = 10;
   double close_after = 0;       // close the dialog with its close box after this many seconds
   std::string screenshot;       // BMP file for a picture of the dialog before it is closed
+  std::string scenario_file;    // demo: the simulated sensor's scenario file it rewrites
 };
 
 // Parses the command line; on failure fills `error`.

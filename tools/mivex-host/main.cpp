@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "Demo.h"
+#include "DialogDriver.h"
 #include "HostArgs.h"
 
 namespace {
@@ -39,42 +41,6 @@ class HostString {
   std::vector<char> block_;
 };
 
-// Writes what the screen shows of `window` as a 24-bit BMP file.
-bool SaveWindowPicture(HWND window, const std::string& path) {
-  RECT r;
-  if (!::GetWindowRect(window, &r)) return false;
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  HDC screen = ::GetDC(nullptr);
-  HDC mem = ::CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = h;  // bottom-up, as the file stores it
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bmp = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = ::SelectObject(mem, bmp);
-  ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  ::GdiFlush();
-  const DWORD stride = ((w * 3 + 3) / 4) * 4, size = stride * static_cast<DWORD>(h);
-  BITMAPFILEHEADER file{};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-  file.bfSize = file.bfOffBits + size;
-  bool ok = false;
-  if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    ok = std::fwrite(&file, sizeof file, 1, f) == 1 && std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, f) == 1 &&
-         std::fwrite(bits, 1, size, f) == size;
-    std::fclose(f);
-  }
-  ::SelectObject(mem, old);
-  ::DeleteObject(bmp);
-  ::DeleteDC(mem);
-  ::ReleaseDC(nullptr, screen);
-  return ok;
-}
-
 // Closes the library's dialog with its close box after `seconds`, as a user would,
 // first saving a picture of it when asked.
 void CloseDialogLater(double seconds, std::string screenshot) {
@@ -82,16 +48,13 @@ void CloseDialogLater(double seconds, std::string screenshot) {
   std::thread([seconds, screenshot] {
     ::Sleep(static_cast<DWORD>(seconds * 1000));
     for (int tries = 0; tries < 100; ++tries) {
-      HWND dialog = ::FindWindowA("TForm", "PX-DAV316");
-      DWORD pid = 0;
-      if (dialog) ::GetWindowThreadProcessId(dialog, &pid);
-      if (dialog && pid == ::GetCurrentProcessId()) {
-        if (!screenshot.empty() && SaveWindowPicture(dialog, screenshot))
+      if (HWND dialog = mivex::host::WaitForDialog(100)) {
+        std::printf("status line: %s\n", mivex::host::StatusText(dialog).c_str());
+        if (!screenshot.empty() && mivex::host::SaveWindowPicture(dialog, screenshot))
           std::printf("dialog picture: %s\n", screenshot.c_str());
-        ::PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        mivex::host::CloseDialog(dialog);
         return;
       }
-      ::Sleep(100);
     }
   }).detach();
 }
@@ -123,6 +86,11 @@ int main(int argc, char** argv) {
     }
     return reinterpret_cast<void (*)()>(p);
   };
+  if (opt.command == mivex::host::Command::kDemo) {
+    const int code = mivex::host::RunDemo(lib, opt);
+    ::FreeLibrary(lib);
+    return code;
+  }
   CloseDialogLater(opt.close_after, opt.screenshot);
 
   // Enough for ten fingers' entries of the largest templates.
@@ -174,6 +142,8 @@ int main(int argc, char** argv) {
       }
       break;
     }
+    case mivex::host::Command::kDemo:
+      break;
   }
   ::FreeLibrary(lib);
   return 0;

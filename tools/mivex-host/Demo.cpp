@@ -1,0 +1,221 @@
+#include "Demo.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DialogDriver.h"
+#include "TemplateText.h"
+#include "base/Stdcall.h"
+#include "capture/ScoreScale.h"
+
+namespace mivex::host {
+namespace {
+
+using EnrollFn = std::int32_t(MIVEX_STDCALL*)(const char*, const char*, const char*, std::int32_t, std::int32_t,
+                                              char*);
+using VerifyFn = std::int32_t(MIVEX_STDCALL*)(char*);
+using EngineVerifyFn = std::int32_t(MIVEX_STDCALL*)(const std::uint8_t*, const std::uint8_t*, std::int32_t*,
+                                                    std::intptr_t);
+
+constexpr DWORD kDialogWait = 30000;
+constexpr DWORD kCaptureWait = 60000;
+constexpr int kTemplateDone = 231;  // "Fingerprint template completed"
+// A comparison is called a match from the score at which one impostor in a thousand
+// would still be accepted.
+constexpr double kMatchFAR = 0.001;
+
+struct DemoFinger {
+  int index;          // finger area 1..10
+  const char* code;   // the code the template string names it by
+};
+constexpr std::uint32_t kPerson = 1, kOtherPerson = 2;
+constexpr DemoFinger kFingers[] = {{2, "L2"}, {7, "R2"}};
+
+// A counted string as a host builds one (a constant: reference count -1).
+class HostText {
+ public:
+  explicit HostText(const std::string& text) : block_(8 + text.size() + 1, '\0') {
+    const std::int32_t refs = -1, len = static_cast<std::int32_t>(text.size());
+    std::copy_n(reinterpret_cast<const char*>(&refs), 4, block_.data());
+    std::copy_n(reinterpret_cast<const char*>(&len), 4, block_.data() + 4);
+    std::copy(text.begin(), text.end(), block_.begin() + 8);
+  }
+  const char* get() const { return block_.size() == 9 ? nullptr : block_.data() + 8; }
+
+ private:
+  std::vector<char> block_;
+};
+
+// What the simulated sensor feels from now on: `person`'s finger, pressed well, again
+// and again. Each call starts a new run of presses (its own seed), so a verification
+// never repeats an enrollment press pixel for pixel.
+bool PressFinger(const std::string& scenario_file, std::uint32_t person, const char* code) {
+  static unsigned run = 0;
+  FILE* f = std::fopen(scenario_file.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fprintf(f, "seed %u\npress %u %s good\nrepeat\n", 1000 + ++run, person, code) > 0;
+  return std::fclose(f) == 0 && ok;
+}
+
+// A catalogue text of the library, as the dialog shows it.
+std::string CatalogueText(HMODULE library, int id) {
+  wchar_t text[1024] = {};
+  const int n = ::LoadStringW(library, static_cast<UINT>(id), text, 1024);
+  if (n <= 0) return {};
+  const int m = ::WideCharToMultiByte(CP_ACP, 0, text, n, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(m), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, text, n, out.data(), m, nullptr, nullptr);
+  return out;
+}
+
+std::vector<std::string> PictureFiles() {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = ::FindFirstFileA("C:\\FPtemp\\*", &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+  } while (::FindNextFileA(find, &data));
+  ::FindClose(find);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void PrintPictureFiles() {
+  std::printf("  picture files in C:\\FPtemp:");
+  for (const std::string& name : PictureFiles()) std::printf(" %s", name.c_str());
+  std::printf("\n");
+}
+
+// The person at the enrollment dialog: each demo finger is clicked once the sensor
+// feels it, the dialog is photographed once both are done, then Finish is pressed.
+// Returns an empty text when all went well, else what went wrong.
+std::string EnrolAsAPerson(HMODULE library, const Options& options) {
+  HWND dialog = WaitForDialog(kDialogWait);
+  if (!dialog) return "the enrollment dialog did not appear";
+  const std::string done = CatalogueText(library, kTemplateDone);
+  if (done.empty()) return "the library has no text " + std::to_string(kTemplateDone);
+  for (const DemoFinger& finger : kFingers) {
+    if (!PressFinger(options.scenario_file, kPerson, finger.code)) return "cannot write " + options.scenario_file;
+    // The finger areas come alive once the dialog is ready to select.
+    const ULONGLONG ready_by = ::GetTickCount64() + kDialogWait;
+    while (!::IsWindowEnabled(FingerButton(dialog, finger.index)) && ::GetTickCount64() < ready_by) ::Sleep(50);
+    if (!ClickFinger(dialog, finger.index)) return std::string("no finger area for ") + finger.code;
+    // The status line first names the finger, then says its template is complete.
+    ::Sleep(200);
+    if (!WaitForStatus(dialog, done, kCaptureWait))
+      return std::string("no template for ") + finger.code + " (status: " + StatusText(dialog) + ")";
+    std::printf("  %s enrolled (status line: \"%s\")\n", finger.code, StatusText(dialog).c_str());
+  }
+  const ULONGLONG enabled_by = ::GetTickCount64() + 5000;
+  while (!::IsWindowEnabled(FinishButton(dialog)) && ::GetTickCount64() < enabled_by) ::Sleep(50);
+  if (!options.screenshot.empty() && SaveWindowPicture(dialog, options.screenshot))
+    std::printf("  dialog picture: %s\n", options.screenshot.c_str());
+  if (!Click(FinishButton(dialog))) return "no Finish button";
+  return {};
+}
+
+struct Comparison {
+  std::string code;
+  std::int32_t score = -1;
+};
+
+// The probe against every enrolled finger; the best comparison first.
+std::vector<Comparison> Compare(EngineVerifyFn verify, const std::vector<TemplateEntry>& enrolled,
+                                const std::vector<std::uint8_t>& probe) {
+  std::vector<Comparison> results;
+  for (const TemplateEntry& entry : enrolled) {
+    const std::vector<std::uint8_t> reference = DecodeBase64(entry.text);
+    std::int32_t details[5] = {static_cast<std::int32_t>(sizeof details), 0, 0, 0, 0};
+    const std::int32_t code = verify(reference.data(), probe.data(), details, 0);
+    results.push_back({entry.code, code < 0 ? code : details[1]});
+  }
+  std::sort(results.begin(), results.end(), [](const Comparison& a, const Comparison& b) { return a.score > b.score; });
+  return results;
+}
+
+// Verifies once with `person`'s finger and reports the best comparison; true when the
+// decision is `expect_match`.
+bool VerifyPerson(HMODULE library, EngineVerifyFn verify, const Options& options,
+                  const std::vector<TemplateEntry>& enrolled, std::uint32_t person, const char* code,
+                  bool expect_match) {
+  std::printf("\nVerification: person %u presses %s\n", person, code);
+  if (!PressFinger(options.scenario_file, person, code)) {
+    std::printf("  cannot write %s\n", options.scenario_file.c_str());
+    return false;
+  }
+  std::vector<char> buffer(1 << 16, '\0');
+  const auto get_verify = reinterpret_cast<VerifyFn>(reinterpret_cast<void*>(::GetProcAddress(library, "GetFPVerifyTemp")));
+  const std::int32_t result = get_verify(buffer.data());
+  std::printf("  GetFPVerifyTemp returned %d", result);
+  if (result != 0) {
+    std::printf(" (no template)\n");
+    return false;
+  }
+  const std::vector<std::uint8_t> probe = DecodeBase64(buffer.data());
+  std::printf(", a template of %zu characters (%zu bytes of features)\n", std::strlen(buffer.data()), probe.size());
+  PrintPictureFiles();
+  const std::int32_t threshold = FARToScore(kMatchFAR);
+  const std::vector<Comparison> results = Compare(verify, enrolled, probe);
+  for (const Comparison& c : results)
+    std::printf("  VFVerify against %s: score %4d, false-acceptance rate %.3g\n", c.code.c_str(), c.score,
+                ScoreToFAR(c.score));
+  const bool match = !results.empty() && results.front().score >= threshold;
+  std::printf("  => %s (best score %d; a match needs %d, the score of a false-acceptance rate of %g)\n",
+              match ? "MATCH" : "NO MATCH", results.empty() ? -1 : results.front().score, threshold, kMatchFAR);
+  return match == expect_match;
+}
+
+}  // namespace
+
+int RunDemo(HMODULE library, const Options& options) {
+  const auto enroll = reinterpret_cast<EnrollFn>(reinterpret_cast<void*>(::GetProcAddress(library, "GetFPEnrollTemp")));
+  HMODULE engine = ::GetModuleHandleA("Vandrel.dll");
+  if (!enroll || !::GetProcAddress(library, "GetFPVerifyTemp")) {
+    std::printf("the library lacks its template exports\n");
+    return 3;
+  }
+
+  std::printf("Enrollment: person %u enrols %s and %s in the dialog (GetFPEnrollTemp, minimum 2)\n", kPerson,
+              kFingers[0].code, kFingers[1].code);
+  if (!PressFinger(options.scenario_file, kPerson, kFingers[0].code)) {
+    std::printf("  cannot write %s\n", options.scenario_file.c_str());
+    return 1;
+  }
+  std::vector<char> buffer(1 << 20, '\0');
+  std::string problem;
+  std::thread person([&] { problem = EnrolAsAPerson(library, options); });
+  const HostText user("demo-1");
+  const std::int32_t result = enroll(user.get(), nullptr, nullptr, 2, 10, buffer.data());
+  person.join();
+  std::printf("  GetFPEnrollTemp returned %d\n", result);
+  if (!problem.empty()) std::printf("  the person could not go on: %s\n", problem.c_str());
+  if (result != 0) return 1;
+  const std::vector<TemplateEntry> enrolled = ParseEnrollString(buffer.data());
+  std::printf("  template string: %zu characters, %zu entries\n", std::strlen(buffer.data()), enrolled.size());
+  for (const TemplateEntry& e : enrolled)
+    std::printf("    %s: %d bytes of features (%zu Base64 characters)\n", e.code.c_str(), e.length, e.text.size());
+  PrintPictureFiles();
+
+  // The engine has been loaded by the library by now; the host compares with it as its
+  // server would.
+  if (!engine) engine = ::GetModuleHandleA("Vandrel.dll");
+  const auto verify =
+      engine ? reinterpret_cast<EngineVerifyFn>(reinterpret_cast<void*>(::GetProcAddress(engine, "VFVerify"))) : nullptr;
+  if (!verify) {
+    std::printf("the feature engine Vandrel.dll is not loaded\n");
+    return 3;
+  }
+  const bool genuine = VerifyPerson(library, verify, options, enrolled, kPerson, kFingers[0].code, true);
+  const bool impostor = VerifyPerson(library, verify, options, enrolled, kOtherPerson, kFingers[0].code, false);
+  std::printf("\n%s\n", genuine && impostor ? "Demo complete: the same person matched, the other person did not."
+                                              : "Demo FAILED: a decision was not the expected one.");
+  return genuine && impostor ? 0 : 1;
+}
+
+}  // namespace mivex::host
