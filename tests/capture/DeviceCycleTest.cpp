@@ -71,7 +71,7 @@ TEST_F(DeviceCycle, SensorThatRefusesToOpenLeavesNoMarkAndStartDoesNothing) {
   const int threads = ThreadCount();
   device->Start();
   EXPECT_FALSE(device->Busy());
-  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_LE(ThreadCount(), threads);  // a thread of an earlier test may still be ending
   EXPECT_EQ(events.Joined(), "");
 }
 
@@ -165,7 +165,7 @@ TEST_F(DeviceCycle, AnExceptionInAnOperationIsReportedAndTheNextStartGetsANewWor
   const int threads = ThreadCount();
   device->Start();
   ASSERT_TRUE(WaitIdle(*device));
-  ASSERT_TRUE(PumpUntil([&] { return ThreadCount() == threads; }));
+  ASSERT_TRUE(PumpUntil([&] { return ThreadCount() <= threads; }));
 
   f->FO_QueueFrame(60, 30, 2);
   device->Start();
@@ -341,7 +341,7 @@ TEST_F(DeviceCycle, AHundredCancelledRunsAndAHundredEnrollmentsLeaveNothingBehin
     device->Close();
   }
   ::Sleep(200);
-  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_LE(ThreadCount(), threads);
   EXPECT_EQ(HandleCount(), handles);
   EXPECT_EQ(f->FV_LiveContexts(), contexts);
   EXPECT_FALSE(AtomExists("FPKV310"));

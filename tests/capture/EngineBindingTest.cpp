@@ -149,5 +149,5 @@ TEST(DeviceProperties, BaseEnrollPolicyRuleKeepsQualityOnlyForFamiliesOneAndFive
   closed.Start();
   EXPECT_FALSE(closed.Busy());
   EXPECT_FALSE(raised);
-  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_LE(ThreadCount(), threads);
 }

@@ -55,7 +55,7 @@ TEST(MissingLibrary, DevicesStayClosedQuietly) {
     EXPECT_FALSE(AtomExists("FPKV310"));
     device.Start();
     EXPECT_FALSE(device.Busy());
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_LE(ThreadCount(), threads);
     EXPECT_EQ(events.Joined(), "");
 #ifdef MIVEX_MISSING_ENGINE
     EXPECT_EQ(device.Context(), 0);
