@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "../support/GdiObjects.h"
+#include "../support/ProcessObjects.h"
 #include "DialogWatcher.h"
 #include "api/CountedString.h"
 #include "api/TemplateExports.h"
@@ -49,15 +49,7 @@ std::unique_ptr<win::TForm> OpenFakeDialog() {
   return form;
 }
 
-int ThreadCount() {
-  int n = 0;
-  HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  THREADENTRY32 te{sizeof(te)};
-  for (BOOL ok = ::Thread32First(snap, &te); ok; ok = ::Thread32Next(snap, &te))
-    if (te.th32OwnerProcessID == ::GetCurrentProcessId()) ++n;
-  ::CloseHandle(snap);
-  return n;
-}
+using mivex::testing::ThreadCount;
 
 // No finger ever touches the simulated sensor in these tests: every dialog ends by the
 // user's hand, never by a finished capture.

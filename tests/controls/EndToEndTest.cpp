@@ -23,7 +23,7 @@
 
 #include "../../tools/mivex-host/DialogDriver.h"
 #include "../../tools/mivex-host/TemplateText.h"
-#include "../support/GdiObjects.h"
+#include "../support/ProcessObjects.h"
 #include "api/Library.h"
 #include "api/TemplateExports.h"
 #include "api/XFPEnroll.h"
@@ -155,15 +155,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms) {
   return true;
 }
 
-int ThreadCount() {
-  int n = 0;
-  HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  THREADENTRY32 te{sizeof(te)};
-  for (BOOL ok = ::Thread32First(snap, &te); ok; ok = ::Thread32Next(snap, &te))
-    if (te.th32OwnerProcessID == ::GetCurrentProcessId()) ++n;
-  ::CloseHandle(snap);
-  return n;
-}
+using mivex::testing::ThreadCount;
 
 class EndToEnd : public ::testing::Test {
  protected:

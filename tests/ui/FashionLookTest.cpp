@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "../support/GdiObjects.h"
+#include "../support/ProcessObjects.h"
 #include "LookHost.h"
 #include "PngFile.h"
 #include "base/win/Form.h"

@@ -1,6 +1,7 @@
 #pragma once
-// Live GDI objects of this process, for leak checks in tests that run under Wine.
+// Live objects of this process, for leak checks in tests that run under Wine.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,17 @@ inline long GdiObjectCount() {
 #else
   return -1;
 #endif
+}
+
+// Threads of this process.
+inline int ThreadCount() {
+  int n = 0;
+  HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 te{sizeof(te)};
+  for (BOOL ok = ::Thread32First(snap, &te); ok; ok = ::Thread32Next(snap, &te))
+    if (te.th32OwnerProcessID == ::GetCurrentProcessId()) ++n;
+  ::CloseHandle(snap);
+  return n;
 }
 
 }  // namespace mivex::testing
