@@ -1,5 +1,7 @@
 #include "CaptureTestSupport.h"
 
+#include "../support/ProcessObjects.h"
+
 #include <cstdlib>
 
 namespace capture_test {
@@ -129,18 +131,7 @@ bool WaitIdle(mivex::TFPBase& device, DWORD timeout_ms) {
   return PumpUntil([&] { return !device.Busy(); }, timeout_ms);
 }
 
-int ThreadCount() {
-  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return -1;
-  THREADENTRY32 entry{};
-  entry.dwSize = sizeof(entry);
-  int n = 0;
-  const DWORD self = ::GetCurrentProcessId();
-  for (BOOL ok = ::Thread32First(snapshot, &entry); ok; ok = ::Thread32Next(snapshot, &entry))
-    if (entry.th32OwnerProcessID == self) ++n;
-  ::CloseHandle(snapshot);
-  return n;
-}
+int ThreadCount() { return mivex::testing::ThreadCount(); }
 
 DWORD HandleCount() {
   DWORD n = 0;

@@ -342,7 +342,9 @@ TEST_F(DeviceCycle, AHundredCancelledRunsAndAHundredEnrollmentsLeaveNothingBehin
   }
   ::Sleep(200);
   EXPECT_LE(ThreadCount(), threads);
-  EXPECT_EQ(HandleCount(), handles);
+  // A leak would show once per run, a hundred handles; the platform's own threads come
+  // and go with a handle or two of their own.
+  EXPECT_LE(HandleCount(), handles + 2);
   EXPECT_EQ(f->FV_LiveContexts(), contexts);
   EXPECT_FALSE(AtomExists("FPKV310"));
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cwchar>
 
 namespace mivex::testing {
 
@@ -36,13 +37,37 @@ inline long GdiObjectCount() {
 #endif
 }
 
-// Threads of this process.
+// Threads of this process that run its own code (the program and the libraries beside
+// it). Threads the platform starts and ends on its own schedule (sound, RPC) start in a
+// module under the Windows folder and are left out.
 inline int ThreadCount() {
+  using QueryThread = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  constexpr int kThreadStartAddress = 9;  // ThreadQuerySetWin32StartAddress
+  auto query = reinterpret_cast<QueryThread>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+  wchar_t windows[MAX_PATH] = {};
+  const UINT windows_len = ::GetWindowsDirectoryW(windows, MAX_PATH);
   int n = 0;
   HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snap == INVALID_HANDLE_VALUE) return -1;
   THREADENTRY32 te{sizeof(te)};
-  for (BOOL ok = ::Thread32First(snap, &te); ok; ok = ::Thread32Next(snap, &te))
-    if (te.th32OwnerProcessID == ::GetCurrentProcessId()) ++n;
+  for (BOOL ok = ::Thread32First(snap, &te); ok; ok = ::Thread32Next(snap, &te)) {
+    if (te.th32OwnerProcessID != ::GetCurrentProcessId()) continue;
+    bool own = true;
+    if (HANDLE thread = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE, te.th32ThreadID)) {
+      void* start = nullptr;
+      HMODULE module = nullptr;
+      wchar_t path[MAX_PATH] = {};
+      if (query && query(thread, kThreadStartAddress, &start, sizeof start, nullptr) == 0 && start &&
+          ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                               static_cast<LPCWSTR>(start), &module) &&
+          ::GetModuleFileNameW(module, path, MAX_PATH) && windows_len > 0 &&
+          ::_wcsnicmp(path, windows, windows_len) == 0)
+        own = false;
+      ::CloseHandle(thread);
+    }
+    n += own ? 1 : 0;
+  }
   ::CloseHandle(snap);
   return n;
 }
