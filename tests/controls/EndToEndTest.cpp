@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "../../tools/mivex-host/DialogDriver.h"
+#include "../../tools/mivex-host/HostString.h"
 #include "../../tools/mivex-host/TemplateText.h"
 #include "../support/ProcessObjects.h"
 #include "api/Library.h"
@@ -38,27 +39,13 @@
 
 using namespace mivex;
 namespace drive = mivex::host;
+using drive::FilesIn;
+using drive::HostString;
 
 namespace {
 
 constexpr DWORD kDialogWait = 30000;
 constexpr DWORD kCaptureWait = 60000;
-
-// A counted string as a host builds one (a constant: reference count -1).
-class Arg {
- public:
-  explicit Arg(const std::string& text) : block_(8 + text.size() + 1, '\0') {
-    std::int32_t refs = -1, len = static_cast<std::int32_t>(text.size());
-    std::memcpy(block_.data(), &refs, 4);
-    std::memcpy(block_.data() + 4, &len, 4);
-    std::memcpy(block_.data() + 8, text.data(), text.size());
-  }
-  const char* get() const { return text_empty() ? nullptr : block_.data() + 8; }
-
- private:
-  bool text_empty() const { return block_.size() == 9; }
-  std::vector<char> block_;
-};
 
 // Once a script has ended (done, or stopped by a failed assertion), the dialog must go
 // away so the export returns: a dialog still open after a grace period is closed, and
@@ -120,19 +107,6 @@ std::int32_t MatchScore(const std::vector<std::uint8_t>& a, const std::vector<st
   return details.score;
 }
 
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-  } while (::FindNextFileA(find, &data));
-  ::FindClose(find);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // Waits for the status line to show `text`; a failure says what it showed instead.
 ::testing::AssertionResult StatusShows(HWND dialog, const std::string& text, DWORD timeout_ms) {
   if (drive::WaitForStatus(dialog, text, timeout_ms)) return ::testing::AssertionSuccess();
@@ -183,7 +157,7 @@ TEST_F(EndToEnd, OneFingerEnrolsAndItsTemplateMatchesThatFingerOnly) {
       drive::Click(drive::FinishButton(dialog));
       finished = true;
     });
-    ASSERT_EQ(GetFPEnrollTemp(Arg("1001").get(), nullptr, nullptr, 1, 10, buf.data()), 0);
+    ASSERT_EQ(GetFPEnrollTemp(HostString("1001").handle(), nullptr, nullptr, 1, 10, buf.data()), 0);
   }
   ASSERT_TRUE(finished);
   const std::string enroll = buf.data();
@@ -232,7 +206,7 @@ TEST_F(EndToEnd, PresetOrderEnrolsItsFingersAndFinishesByItself) {
       ASSERT_TRUE(StatusShows(dialog, LoadStr(231), kCaptureWait));
       second_done = ::GetTickCount64();
     });
-    ASSERT_EQ(GetFPEnrollTempBySet(Arg("1002").get(), nullptr, nullptr, Arg("L1R1").get(), 1, 10, buf.data()), 0);
+    ASSERT_EQ(GetFPEnrollTempBySet(HostString("1002").handle(), nullptr, nullptr, HostString("L1R1").handle(), 1, 10, buf.data()), 0);
     returned = ::GetTickCount64();
   }
   std::vector<drive::TemplateEntry> entries = drive::ParseEnrollString(buf.data());
@@ -256,7 +230,7 @@ TEST_F(EndToEnd, FinishNeedsMinimumFingers) {
       after_two = WaitUntil([&] { return ::IsWindowEnabled(drive::FinishButton(dialog)); }, 5000);
       drive::Click(drive::FinishButton(dialog));
     });
-    EXPECT_EQ(GetFPEnrollTemp(Arg("1003").get(), nullptr, nullptr, 2, 10, buf.data()), 0);
+    EXPECT_EQ(GetFPEnrollTemp(HostString("1003").handle(), nullptr, nullptr, 2, 10, buf.data()), 0);
   }
   EXPECT_FALSE(after_one);
   EXPECT_TRUE(after_two);
@@ -312,7 +286,7 @@ TEST_F(EndToEnd, DeletingTheOnlyFingerDisablesFinishAndExitRefuses) {
       exit_question = drive::MessageBoxText(exit_box);
       drive::AnswerMessageBox(exit_box, IDYES);
     });
-    EXPECT_EQ(GetFPEnrollTemp(Arg("1005").get(), nullptr, nullptr, 1, 10, buf.data()), 404);
+    EXPECT_EQ(GetFPEnrollTemp(HostString("1005").handle(), nullptr, nullptr, 1, 10, buf.data()), 404);
   }
   EXPECT_TRUE(finish_before);
   EXPECT_EQ(question, LoadStr(226));
@@ -337,7 +311,7 @@ TEST_F(EndToEnd, FiftyEnrollmentsAndVerificationsLeaveNothingBehind) {
       if (WaitUntil([&] { return ::IsWindowEnabled(drive::FinishButton(dialog)); }, 5000))
         drive::Click(drive::FinishButton(dialog));
     });
-    return GetFPEnrollTemp(Arg("1006").get(), nullptr, nullptr, 1, 10, buf.data());
+    return GetFPEnrollTemp(HostString("1006").handle(), nullptr, nullptr, 1, 10, buf.data());
   };
   // The first rounds fill what the platform keeps for the process's lifetime (Wine's
   // font and DC caches grow once); the counts after them are the baseline.
@@ -425,7 +399,7 @@ TEST_F(EndToEnd, NoFingerExitBeforeAnyFingerRefuses) {
       ASSERT_TRUE(box);
       drive::AnswerMessageBox(box, IDYES);
     });
-    EXPECT_EQ(GetFPEnrollTemp(Arg("1008").get(), nullptr, nullptr, 1, 10, buf.data()), 404);
+    EXPECT_EQ(GetFPEnrollTemp(HostString("1008").handle(), nullptr, nullptr, 1, 10, buf.data()), 404);
   }
   EXPECT_EQ(buf[0], 'x');
 }
@@ -447,7 +421,7 @@ TEST_F(EndToEnd, UnpluggedSensorShowsTheConnectionFailureAndTheUserCloses) {
       ::Sleep(300);
       drive::CloseDialog(dialog);
     });
-    EXPECT_EQ(GetFPEnrollTemp(Arg("1009").get(), nullptr, nullptr, 1, 10, buf.data()), 404);
+    EXPECT_EQ(GetFPEnrollTemp(HostString("1009").handle(), nullptr, nullptr, 1, 10, buf.data()), 404);
   }
   EXPECT_EQ(status, LoadStr(301));
   // Four attempts to open, a second apart, before the dialog appears.
@@ -516,7 +490,7 @@ TEST_F(EndToEnd, LanguageStatusTextsComeFromTheUsersCatalogue) {
       if (WaitUntil([&] { return ::IsWindowEnabled(drive::FinishButton(dialog)); }, 5000))
         drive::Click(drive::FinishButton(dialog));
     });
-    EXPECT_EQ(GetFPEnrollTemp(Arg("1010").get(), nullptr, nullptr, 1, 10, buf.data()), 0);
+    EXPECT_EQ(GetFPEnrollTemp(HostString("1010").handle(), nullptr, nullptr, 1, 10, buf.data()), 0);
   }
   EXPECT_EQ(seen_first, first);
   EXPECT_EQ(seen_capture, capture);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "DialogDriver.h"
+#include "HostString.h"
 #include "TemplateText.h"
 #include "base/Stdcall.h"
 #include "capture/ScoreScale.h"
@@ -36,21 +37,6 @@ struct DemoFinger {
 constexpr std::uint32_t kPerson = 1, kOtherPerson = 2;
 constexpr DemoFinger kFingers[] = {{2, "L2"}, {7, "R2"}};
 
-// A counted string as a host builds one (a constant: reference count -1).
-class HostText {
- public:
-  explicit HostText(const std::string& text) : block_(8 + text.size() + 1, '\0') {
-    const std::int32_t refs = -1, len = static_cast<std::int32_t>(text.size());
-    std::copy_n(reinterpret_cast<const char*>(&refs), 4, block_.data());
-    std::copy_n(reinterpret_cast<const char*>(&len), 4, block_.data() + 4);
-    std::copy(text.begin(), text.end(), block_.begin() + 8);
-  }
-  const char* get() const { return block_.size() == 9 ? nullptr : block_.data() + 8; }
-
- private:
-  std::vector<char> block_;
-};
-
 // What the simulated sensor feels from now on: `person`'s finger, pressed well, again
 // and again. Each call starts a new run of presses (its own seed), so a verification
 // never repeats an enrollment press pixel for pixel.
@@ -73,22 +59,9 @@ std::string CatalogueText(HMODULE library, int id) {
   return out;
 }
 
-std::vector<std::string> PictureFiles() {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  HANDLE find = ::FindFirstFileA("C:\\FPtemp\\*", &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-  } while (::FindNextFileA(find, &data));
-  ::FindClose(find);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 void PrintPictureFiles() {
   std::printf("  picture files in C:\\FPtemp:");
-  for (const std::string& name : PictureFiles()) std::printf(" %s", name.c_str());
+  for (const std::string& name : FilesIn("C:\\FPtemp")) std::printf(" %s", name.c_str());
   std::printf("\n");
 }
 
@@ -190,8 +163,8 @@ int RunDemo(HMODULE library, const Options& options) {
   std::vector<char> buffer(1 << 20, '\0');
   std::string problem;
   std::thread person([&] { problem = EnrolAsAPerson(library, options); });
-  const HostText user("demo-1");
-  const std::int32_t result = enroll(user.get(), nullptr, nullptr, 2, 10, buffer.data());
+  const HostString user("demo-1");
+  const std::int32_t result = enroll(user.handle(), nullptr, nullptr, 2, 10, buffer.data());
   person.join();
   std::printf("  GetFPEnrollTemp returned %d\n", result);
   if (!problem.empty()) std::printf("  the person could not go on: %s\n", problem.c_str());

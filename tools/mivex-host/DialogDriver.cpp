@@ -1,5 +1,6 @@
 #include "DialogDriver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -135,6 +136,19 @@ bool AnswerMessageBox(HWND box, int button) {
 }
 
 void CloseDialog(HWND dialog) { ::PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+  } while (::FindNextFileA(find, &data));
+  ::FindClose(find);
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 bool SaveWindowPicture(HWND window, const std::string& path) {
   RECT r;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace mivex::host {
 
@@ -39,6 +40,9 @@ bool AnswerMessageBox(HWND box, int button);
 
 // Closes the dialog with its close box.
 void CloseDialog(HWND dialog);
+// The names of the files in `folder` (the picture folder a dialog writes), sorted.
+std::vector<std::string> FilesIn(const std::string& folder);
+
 // Saves what the screen shows of the window as a 24-bit BMP file.
 bool SaveWindowPicture(HWND window, const std::string& path);
 

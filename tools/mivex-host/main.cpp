@@ -14,32 +14,17 @@
 #include "Demo.h"
 #include "DialogDriver.h"
 #include "HostArgs.h"
+#include "HostString.h"
 
 namespace {
 
+using mivex::host::HostString;
 using EnrollFn = std::int32_t(__stdcall*)(const char*, const char*, const char*, std::int32_t, std::int32_t, char*);
 using EnrollSetFn = std::int32_t(__stdcall*)(const char*, const char*, const char*, const char*, std::int32_t,
                                              std::int32_t, char*);
 using VerifyFn = std::int32_t(__stdcall*)(char*);
 using VerifyStringFn = std::int32_t(__stdcall*)(const char**);
 using PdtLidFn = void(__stdcall*)(const char**, const char*);
-
-// A counted string as a host builds one: reference count -1 (a constant the library
-// never frees), length, characters, NUL.
-class HostString {
- public:
-  explicit HostString(const std::string& text) : block_(8 + text.size() + 1) {
-    std::int32_t refs = -1, length = static_cast<std::int32_t>(text.size());
-    std::memcpy(block_.data(), &refs, 4);
-    std::memcpy(block_.data() + 4, &length, 4);
-    std::memcpy(block_.data() + 8, text.data(), text.size());
-  }
-  // An empty text is passed as null, as hosts do.
-  const char* handle() const { return block_.size() > 9 ? block_.data() + 8 : nullptr; }
-
- private:
-  std::vector<char> block_;
-};
 
 // Closes the library's dialog with its close box after `seconds`, as a user would,
 // first saving a picture of it when asked.
