@@ -19,16 +19,24 @@ struct Candidate {
   float cosRot, sinRot;  // rotation taking the minutia of a onto that of b
 };
 
-// Whether pair c agrees with pair p: the same rotation, and the segment between the
-// two minutiae of a, turned by p's rotation, lands on the segment between those of b
-// (within a tolerance growing with its length, for elastic distortion).
+// Whether pair c agrees with pair p: about the same rotation, the segment between the
+// two minutiae of a as long as that between those of b, and turned by about that
+// rotation. Lengths are compared tightly (elastic distortion changes them little);
+// the segment's turn loosely, as each pair's rotation comes from two noisy minutia
+// directions.
 bool Compatible(const MatchTemplate& A, const MatchTemplate& B, const Candidate& p, const Candidate& c) {
   if (p.cosRot * c.cosRot + p.sinRot * c.sinRot < kCosDirectionTolerance) return false;
   const Minutia &p1 = A.minutiae[p.a], &p2 = A.minutiae[c.a];
   const Minutia &q1 = B.minutiae[p.b], &q2 = B.minutiae[c.b];
-  const float ax = p2.x - p1.x, ay = p2.y - p1.y;
-  const float ex = p.cosRot * ax - p.sinRot * ay - (q2.x - q1.x), ey = p.sinRot * ax + p.cosRot * ay - (q2.y - q1.y);
-  const float allowed = kDistanceTolerance + kDistanceToleranceRelative * std::sqrt(ax * ax + ay * ay);
+  const float ax = p2.x - p1.x, ay = p2.y - p1.y, bx = q2.x - q1.x, by = q2.y - q1.y;
+  const float la = std::sqrt(ax * ax + ay * ay), lb = std::sqrt(bx * bx + by * by);
+  if (std::abs(la - lb) > kDistanceTolerance + kDistanceToleranceRelative * la) return false;
+  // The rotation of the pair, as the mean of both pairs' rotations.
+  float cr = p.cosRot + c.cosRot, sr = p.sinRot + c.sinRot;
+  const float n = std::sqrt(cr * cr + sr * sr);
+  cr /= n, sr /= n;
+  const float ex = cr * ax - sr * ay - bx, ey = sr * ax + cr * ay - by;
+  const float allowed = kDistanceTolerance + kSegmentTurnTolerance * la;
   return ex * ex + ey * ey <= allowed * allowed;
 }
 

@@ -90,10 +90,11 @@ constexpr float kCylinderMinValidFraction = 0.5f;
 
 // Consolidation of local matches.
 constexpr int kCandidatePairs = 64;
-constexpr int kSeeds = 6;
+constexpr int kSeeds = 30;
 constexpr float kMinPairSimilarity = 0.25f;
 constexpr float kDistanceTolerance = 8.0f;
 constexpr float kDistanceToleranceRelative = 0.10f;
+constexpr float kSegmentTurnTolerance = 0.15f;  // sine of the turn a segment may differ by
 constexpr float kCosDirectionTolerance = 0.94f;  // rotations of two pairs differ by at most ~20 degrees
 constexpr float kExpansionReach = 16.0f;  // a minutia this close to its aligned partner may pair
 
