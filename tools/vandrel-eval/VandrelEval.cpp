@@ -3,8 +3,11 @@
 // (impressions 1-3 generalized, 4-8 probed). Prints error rates, the calibration of
 // the score scale and timings.
 //
-//   vandrel-eval [--quiet] [--scores FILE] FOLDER [FOLDER ...]
-// Impostor pairs are also taken across folders when several are given.
+//   vandrel-eval [--quiet] [--scores FILE] [--raw FILE] [--fit [--balance]] FOLDER [FOLDER ...]
+// Impostor pairs are also taken across folders when several are given. --raw writes
+// "g|i raw score" per pair of each folder; --fit fits the calibration knots on the raw
+// similarities of the impostor pairs within each folder (every folder its own
+// population) and prints them ready to paste.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,6 +22,7 @@
 #include "LocalStructures.h"
 #include "Matcher.h"
 #include "PngGray.h"
+#include "RawComparisons.h"
 #include "VandrelParams.h"
 #include "capture/FeatureCodec.h"
 #include "capture/ScoreScale.h"
@@ -79,13 +83,17 @@ std::vector<std::uint8_t> Buffer(const std::uint8_t* data, std::size_t n) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> folders;
-  std::string scoresFile;
+  std::string scoresFile, rawFile;
+  bool fit = false, balance = false;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--scores") && i + 1 < argc) scoresFile = argv[++i];
+    else if (!std::strcmp(argv[i], "--raw") && i + 1 < argc) rawFile = argv[++i];
+    else if (!std::strcmp(argv[i], "--fit")) fit = true;
+    else if (!std::strcmp(argv[i], "--balance")) balance = true;
     else folders.push_back(argv[i]);
   }
   if (folders.empty()) {
-    std::fprintf(stderr, "usage: vandrel-eval [--scores FILE] FOLDER [FOLDER ...]\n");
+    std::fprintf(stderr, "usage: vandrel-eval [--scores FILE] [--raw FILE] [--fit [--balance]] FOLDER [FOLDER ...]\n");
     return 2;
   }
   EngineInitialize();
@@ -204,6 +212,25 @@ int main(int argc, char** argv) {
               100 * er.eer, 100 * er.fnmr1, 100 * Share(eg, 47, false), 100 * Share(ei, 47, true));
   std::printf("  sample 1 only: EER %.2f %%  FNMR@FMR1%% %.2f %%  FNMR at score 47: %.2f %%  FMR at 47: %.2f %%\n",
               100 * sr.eer, 100 * sr.fnmr1, 100 * Share(sg, 47, false), 100 * Share(si, 47, true));
+
+  if (fit || !rawFile.empty()) {
+    std::FILE* raw = rawFile.empty() ? nullptr : std::fopen(rawFile.c_str(), "w");
+    if (!rawFile.empty() && raw == nullptr) std::fprintf(stderr, "cannot write %s\n", rawFile.c_str());
+    std::vector<RawPopulation> populations;
+    for (const std::string& folder : folders) {
+      std::vector<std::string> fingers;
+      std::vector<MatchTemplate> templates;
+      for (const Sample& s : samples) {
+        MatchTemplate t;
+        if (s.set != folder || !TemplateOfRecord(s.record.data(), t)) continue;
+        fingers.push_back(s.finger);
+        templates.push_back(std::move(t));
+      }
+      populations.push_back(CompareAll(folder, fingers, templates, raw).raw);
+    }
+    if (raw) std::fclose(raw);
+    if (fit) ReportCalibrationFit(populations, balance, stdout);
+  }
   FreeContext(context);
   EngineFinalize();
   return 0;

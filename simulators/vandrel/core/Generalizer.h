@@ -1,8 +1,16 @@
 #pragma once
-// Enrollment from three samples: the two samples that agree best with the third
-// (the anchor) are aligned onto it; minutiae found in at least two samples are kept,
-// averaged in position and direction; a minutia of one sample alone is kept unless both
-// other samples cover its place without showing it.
+// Enrollment from three samples. The sample that agrees best with the other two is the
+// anchor. The others are refused unless both reach the generalization threshold against
+// it. A sample tied to the anchor strongly enough to trust its alignment is carried
+// into the anchor's frame elastically and joins the record; a weakly tied one only
+// counted towards agreement, as its minutiae could land in the wrong places.
+//
+// Minutiae of the joined samples that fall together (at most one per sample) become
+// one minutia at their mean place and direction. A minutia seen once stands (one press
+// may miss a minutia, or cover a part of the finger the others did not) unless both
+// other samples joined, cover its place and neither shows it (two rarely miss the same
+// one). Minutiae seen more often rank higher and survive the cap on the record's
+// minutiae.
 #include "FeatureRecord.h"
 
 namespace mivex::vandrel {

@@ -99,8 +99,13 @@ constexpr float kCosDirectionTolerance = 0.94f;  // rotations of two pairs diffe
 constexpr float kExpansionReach = 16.0f;  // a minutia this close to its aligned partner may pair
 
 // Generalization.
-constexpr float kMergeDistance = 14.0f;
+constexpr float kMergeDistance = 14.0f;   // aligned minutiae this close and this parallel are one
 constexpr float kMergeAngle = 0.6f;
+constexpr float kMergeAngleCost = 10.0f;  // pixels per radian when the closest merges go first
+constexpr float kAlignStiffness = 50.0f;  // pixels; reach over which the elastic alignment stays rigid
+constexpr int kJoinScore = 100;           // a sample tied to the anchor this strongly adds its minutiae
+// Quality factor of a merged minutia by the number of samples that show it.
+constexpr float kSupportQuality[4] = {0.0f, 0.75f, 0.9f, 1.05f};
 
 // Engine defaults.
 constexpr int kDefaultMatchThreshold = 47;        // false acceptance 1 %

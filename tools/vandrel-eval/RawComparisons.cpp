@@ -1,0 +1,51 @@
+#include "RawComparisons.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "Engine.h"
+#include "FeatureRecord.h"
+#include "Matcher.h"
+#include "VandrelParams.h"
+#include "capture/FeatureCodec.h"
+
+namespace mivex::vandrel {
+
+bool ExtractStoredSample(const std::uint8_t* pixels, std::int32_t width, std::int32_t height, std::int32_t context,
+                         StoredSample& out) {
+  out.record.assign(params::kRecordBufferSize, 0);
+  std::int32_t length = 0;
+  out.quality = ExtractRecord(width, height, pixels, 500, out.record.data(), &length, context);
+  if (out.quality < 0) return false;
+  // The library re-encodes every sample before storing it.
+  const std::int32_t repacked = RepackFeatures(out.record.data(), out.record.size(), out.record.size(), out.minutiae);
+  if (repacked < 0) return false;
+  std::fill(out.record.begin() + repacked, out.record.end(), 0);
+  return true;
+}
+
+bool TemplateOfRecord(const std::uint8_t* record, MatchTemplate& out) {
+  Features features;
+  if (!ReadFeatureRecord(record, params::kRecordBufferSize, features)) return false;
+  BuildMatchTemplate(features.minutiae, out);
+  return true;
+}
+
+ComparedPopulation CompareAll(const std::string& name, const std::vector<std::string>& fingers,
+                              const std::vector<MatchTemplate>& templates, std::FILE* dump) {
+  ComparedPopulation c;
+  c.raw.name = name;
+  const auto t0 = std::chrono::steady_clock::now();
+  for (std::size_t i = 0; i < templates.size(); ++i)
+    for (std::size_t j = i + 1; j < templates.size(); ++j) {
+      const MatchResult m = MatchTemplates(templates[i], templates[j]);
+      const bool genuine = fingers[i] == fingers[j];
+      (genuine ? c.raw.genuine : c.raw.impostor).push_back(m.raw);
+      (genuine ? c.genuineScore : c.impostorScore).push_back(m.score);
+      if (dump) std::fprintf(dump, "%c %.6f %d\n", genuine ? 'g' : 'i', static_cast<double>(m.raw), m.score);
+    }
+  c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  return c;
+}
+
+}  // namespace mivex::vandrel

@@ -1,0 +1,274 @@
+// Measures the calibration of the engine's score scale on simulated fingers: renders
+// F fingers x P good presses with the simulated sensor, keeps the first frame of each
+// press that the library would accept, compares every pair of kept presses (impostor
+// pairs across fingers, genuine pairs within one) and prints the observed FMR at the
+// scale's scores against the rate each promises, and the genuine FNMR.
+//
+//   vandrel-sim-eval [--fingers N] [--presses P] [--seed S] [--raw FILE]
+//                    [--fit [--balance] [--also FOLDER ...]]
+// --fit fits the calibration knots on the raw similarities of all impostor pairs (and
+// of the real image folders given after --also, each its own population: files
+// <finger>_<impression>.png, pairs within the folder) and prints them ready to paste.
+// The same seed gives the same fingers, presses and numbers.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "CalibrationFit.h"
+#include "Engine.h"
+#include "GaborBank.h"
+#include "Impression.h"
+#include "MasterPrint.h"
+#include "PngGray.h"
+#include "PressModel.h"
+#include "RawComparisons.h"
+#include "capture/ScoreScale.h"
+
+namespace {
+
+using namespace mivex;
+using namespace mivex::vandrel;
+using Clock = std::chrono::steady_clock;
+
+// What the library's sensor driver accepts: the extraction threshold of a device and
+// the minutiae count the sensor factory asks for.
+constexpr std::int32_t kExtractThreshold = 120;
+constexpr std::int32_t kMinMinutiae = 14;
+// Polls of one press that see the finger (the simulated sensor's default).
+constexpr std::int32_t kFramesPerPress = 6;
+constexpr int kImageWidth = 256, kImageHeight = 288;
+// Seeds select disjoint ranges of simulated subjects.
+constexpr std::uint32_t kSubjectsPerSeed = 100000;
+constexpr std::uint32_t kMaxSeed = 20000;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+struct Options {
+  int fingers = 450;
+  int presses = 1;
+  int genuineFingers = 25;
+  int genuinePresses = 4;
+  std::uint32_t seed = 0;
+  bool fit = false, balance = false;
+  std::string rawFile;
+  std::vector<std::string> also;
+};
+
+bool ParsePositive(const char* text, int& value) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (end == text || *end != 0 || v < 0 || v > 100000) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+bool ParseOptions(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    int v = 0;
+    if (a == "--fit") {
+      o.fit = true;
+    } else if (a == "--balance") {
+      o.balance = true;
+    } else if (a == "--also") {
+      while (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) o.also.push_back(argv[++i]);
+    } else if (a == "--raw" && hasValue) {
+      o.rawFile = argv[++i];
+    } else if ((a == "--fingers" || a == "--presses" || a == "--genuine-fingers" || a == "--genuine-presses" ||
+                a == "--seed") &&
+               hasValue && ParsePositive(argv[++i], v)) {
+      if (a == "--fingers") o.fingers = v;
+      else if (a == "--presses") o.presses = std::max(v, 1);
+      else if (a == "--genuine-fingers") o.genuineFingers = v;
+      else if (a == "--genuine-presses") o.genuinePresses = std::max(v, 1);
+      else if (static_cast<std::uint32_t>(v) <= kMaxSeed) o.seed = static_cast<std::uint32_t>(v);
+      else return false;
+    } else {
+      return false;
+    }
+  }
+  return o.fingers + o.genuineFingers >= 2;
+}
+
+struct Timings {
+  double masters = 0, rendering = 0, extraction = 0;
+  int frames = 0;
+};
+
+struct SimFinger {
+  std::uint32_t subject = 0;
+  std::int32_t finger = 0;
+  int presses = 0;
+};
+
+// The fingers of a run: first those pressed several times (genuine pairs), then those
+// pressed `presses` times. Every finger is another subject's, so no two are alike.
+std::vector<SimFinger> RunFingers(const Options& o) {
+  std::vector<SimFinger> list;
+  const int total = o.genuineFingers + o.fingers;
+  for (int i = 0; i < total; ++i)
+    list.push_back({o.seed * kSubjectsPerSeed + 1 + static_cast<std::uint32_t>(i), 1 + i % 10,
+                    i < o.genuineFingers ? o.genuinePresses : o.presses});
+  return list;
+}
+
+// Renders the presses of the fingers; each press keeps its first frame that passes
+// the driver's checks (a press none of whose frames passes is counted as rejected).
+void RenderPresses(const std::vector<SimFinger>& list, std::uint32_t seed, std::int32_t context,
+                   std::vector<std::string>& fingers, std::vector<MatchTemplate>& templates, int& rejected,
+                   Timings& t) {
+  const auto t0 = Clock::now();
+  const ostrela::TGaborBank bank;
+  t.masters += Seconds(Clock::now() - t0);
+  std::vector<std::uint8_t> image;
+  for (const SimFinger& f : list) {
+    const auto m0 = Clock::now();
+    const ostrela::TMasterPrint master = ostrela::GenerateMaster(bank, f.subject, f.finger);
+    t.masters += Seconds(Clock::now() - m0);
+    for (int press = 0; press < f.presses; ++press) {
+      const std::uint64_t pressSeed = ostrela::PressSeed(seed, press, f.subject, f.finger);
+      const ostrela::TImpressionParams placement = ostrela::DrawPlacement(pressSeed, ostrela::TPressKind::pkGood);
+      bool accepted = false;
+      for (std::int32_t frame = 0; frame < kFramesPerPress && !accepted; ++frame) {
+        const auto r0 = Clock::now();
+        ostrela::RenderImpression(master, ostrela::FrameOfPress(placement, frame, pressSeed), image);
+        const auto e0 = Clock::now();
+        StoredSample s;
+        const bool extracted = ExtractStoredSample(image.data(), kImageWidth, kImageHeight, context, s);
+        const auto e1 = Clock::now();
+        t.rendering += Seconds(e0 - r0);
+        t.extraction += Seconds(e1 - e0);
+        ++t.frames;
+        if (!extracted || s.quality > kExtractThreshold || s.minutiae < kMinMinutiae) continue;
+        MatchTemplate m;
+        if (!TemplateOfRecord(s.record.data(), m)) continue;
+        fingers.push_back(std::to_string(f.subject) + "/" + std::to_string(f.finger));
+        templates.push_back(std::move(m));
+        accepted = true;
+      }
+      rejected += accepted ? 0 : 1;
+    }
+  }
+}
+
+// A folder of real images as one population (driver's checks not applied: every
+// image the engine can read takes part, as in the folder evaluation).
+bool FolderTemplates(const std::string& folder, std::int32_t context, std::vector<std::string>& fingers,
+                     std::vector<MatchTemplate>& templates) {
+  std::error_code ec;
+  std::vector<std::filesystem::path> files;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+    if (e.path().extension() == ".png") files.push_back(e.path());
+  if (ec) return false;
+  std::sort(files.begin(), files.end());
+  for (const auto& path : files) {
+    const std::string stem = path.stem().string();
+    const std::size_t us = stem.find('_');
+    GrayImage img;
+    StoredSample s;
+    MatchTemplate m;
+    if (us == std::string::npos || !ReadPngGray(path.string(), img) ||
+        !ExtractStoredSample(img.pixels.data(), img.width, img.height, context, s) ||
+        !TemplateOfRecord(s.record.data(), m)) {
+      std::fprintf(stderr, "skipped %s\n", path.c_str());
+      continue;
+    }
+    fingers.push_back(stem.substr(0, us));
+    templates.push_back(std::move(m));
+  }
+  return true;
+}
+
+std::string FolderName(const std::string& folder) {
+  std::filesystem::path p(folder);
+  if (p.filename().empty()) p = p.parent_path();
+  return p.filename().string();
+}
+
+double Share(const std::vector<std::int32_t>& scores, std::int32_t t, bool atOrAbove) {
+  if (scores.empty()) return 0;
+  std::size_t n = 0;
+  for (std::int32_t s : scores) n += (s >= t) == atOrAbove;
+  return static_cast<double>(n) / static_cast<double>(scores.size());
+}
+
+void PrintCalibration(const ComparedPopulation& c) {
+  const std::vector<std::int32_t>& imp = c.impostorScore;
+  std::printf("calibration (score: promised FMR / observed FMR [impostor pairs reaching it]):\n");
+  for (std::int32_t s : {22, 34, 47, 63}) {
+    const auto n = std::count_if(imp.begin(), imp.end(), [s](std::int32_t v) { return v >= s; });
+    std::printf("  %3d: %7.3f %% / %7.3f %%  [%td]\n", s, 100 * ScoreToFAR(s), 100 * Share(imp, s, true), n);
+  }
+  const double at47 = Share(imp, 47, true), at63 = Share(imp, 63, true);
+  std::printf("target FMR at 47 in [0.5 %%, 2 %%]: %s; at 63 in [0.05 %%, 0.2 %%]: %s\n",
+              at47 >= 0.005 && at47 <= 0.02 ? "met" : "missed", at63 >= 0.0005 && at63 <= 0.002 ? "met" : "missed");
+  std::printf("genuine FNMR at 47: %.2f %%, at 63: %.2f %%\n", 100 * Share(c.genuineScore, 47, false),
+              100 * Share(c.genuineScore, 63, false));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!ParseOptions(argc, argv, o)) {
+    std::fprintf(stderr,
+                 "usage: vandrel-sim-eval [--fingers N] [--presses P] [--genuine-fingers G] [--genuine-presses Q]\n"
+                 "                        [--seed S (0..%u)] [--raw FILE] [--fit [--balance] [--also FOLDER ...]]\n",
+                 kMaxSeed);
+    return 2;
+  }
+  const auto start = Clock::now();
+  if (EngineInitialize() != kResultOk) {
+    std::fprintf(stderr, "engine failed to start\n");
+    return 1;
+  }
+  // The context settings of the folder evaluation (and of the library's devices).
+  const std::int32_t context = CreateContext();
+  SetParameter(kParamFeatureSelection, 1, context);
+  SetParameter(kParamQualityBytes, 1, context);
+
+  std::vector<std::string> fingers;
+  std::vector<MatchTemplate> templates;
+  int rejected = 0;
+  Timings t;
+  RenderPresses(RunFingers(o), o.seed, context, fingers, templates, rejected, t);
+  std::printf("simulated fingers: %d x %d presses and %d x %d presses (seed %u); presses kept %zu, rejected %d\n",
+              o.genuineFingers, o.genuinePresses, o.fingers, o.presses, o.seed, templates.size(), rejected);
+  std::printf("masters %.1f s, rendering %.1f s, extraction %.1f s (%d frames, %.2f ms each)\n", t.masters, t.rendering,
+              t.extraction, t.frames, 1000 * t.extraction / std::max(1, t.frames));
+
+  std::FILE* dump = o.rawFile.empty() ? nullptr : std::fopen(o.rawFile.c_str(), "w");
+  if (!o.rawFile.empty() && dump == nullptr) std::fprintf(stderr, "cannot write %s\n", o.rawFile.c_str());
+  const ComparedPopulation sim = CompareAll("simulated", fingers, templates, dump);
+  std::printf("genuine pairs %zu, impostor pairs %zu; matching %.1f s (%.0f comparisons/s, one thread)\n",
+              sim.genuineScore.size(), sim.impostorScore.size(), sim.seconds,
+              static_cast<double>(sim.genuineScore.size() + sim.impostorScore.size()) / std::max(sim.seconds, 1e-9));
+  PrintCalibration(sim);
+
+  if (o.fit) {
+    std::vector<RawPopulation> populations{sim.raw};
+    for (const std::string& folder : o.also) {
+      std::vector<std::string> folderFingers;
+      std::vector<MatchTemplate> folderTemplates;
+      if (!FolderTemplates(folder, context, folderFingers, folderTemplates)) {
+        std::fprintf(stderr, "cannot read folder %s\n", folder.c_str());
+        continue;
+      }
+      populations.push_back(CompareAll(FolderName(folder), folderFingers,
+                                       folderTemplates, dump)
+                                .raw);
+    }
+    ReportCalibrationFit(populations, o.balance, stdout);
+  }
+  if (dump) std::fclose(dump);
+  std::printf("total %.1f s\n", Seconds(Clock::now() - start));
+  FreeContext(context);
+  EngineFinalize();
+  return 0;
+}
