@@ -165,7 +165,7 @@ TEST_F(RawComparisonsOfRealImages, ScoresAreTheEnginesAndPairsAreLabelled) {
       char kind = 0;
       float dumpedRaw = 0;
       int dumpedScore = 0;
-      ASSERT_EQ(std::fscanf(dump, " %c %f %d", &kind, &dumpedRaw, &dumpedScore), 3);
+      ASSERT_EQ(std::fscanf(dump, " %c %f %d%*[^\n]", &kind, &dumpedRaw, &dumpedScore), 3);
       EXPECT_EQ(kind, genuine ? 'g' : 'i');
       EXPECT_NEAR(dumpedRaw, raw, 1e-5f);
       EXPECT_EQ(dumpedScore, score);

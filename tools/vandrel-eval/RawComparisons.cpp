@@ -42,7 +42,11 @@ ComparedPopulation CompareAll(const std::string& name, const std::vector<std::st
       const bool genuine = fingers[i] == fingers[j];
       (genuine ? c.raw.genuine : c.raw.impostor).push_back(m.raw);
       (genuine ? c.genuineScore : c.impostorScore).push_back(m.score);
-      if (dump) std::fprintf(dump, "%c %.6f %d\n", genuine ? 'g' : 'i', static_cast<double>(m.raw), m.score);
+      // The parts of the raw similarity too, for refitting how it is put together.
+      if (dump)
+        std::fprintf(dump, "%c %.6f %d %zu %.4f %d %d %zu %zu\n", genuine ? 'g' : 'i', static_cast<double>(m.raw),
+                     m.score, m.pairs.size(), static_cast<double>(m.similaritySum), m.overlapA, m.overlapB,
+                     templates[i].minutiae.size(), templates[j].minutiae.size());
     }
   c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   return c;

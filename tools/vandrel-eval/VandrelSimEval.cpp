@@ -240,6 +240,12 @@ int main(int argc, char** argv) {
   RenderPresses(RunFingers(o), o.seed, context, fingers, templates, rejected, t);
   std::printf("simulated fingers: %d x %d presses and %d x %d presses (seed %u); presses kept %zu, rejected %d\n",
               o.genuineFingers, o.genuinePresses, o.fingers, o.presses, o.seed, templates.size(), rejected);
+  std::vector<std::size_t> counts;
+  for (const MatchTemplate& m : templates) counts.push_back(m.minutiae.size());
+  std::sort(counts.begin(), counts.end());
+  if (!counts.empty())
+    std::printf("minutiae per kept press: 10%% %zu, median %zu, 90%% %zu\n", counts[counts.size() / 10],
+                counts[counts.size() / 2], counts[counts.size() * 9 / 10]);
   std::printf("masters %.1f s, rendering %.1f s, extraction %.1f s (%d frames, %.2f ms each)\n", t.masters, t.rendering,
               t.extraction, t.frames, 1000 * t.extraction / std::max(1, t.frames));
 

@@ -172,9 +172,13 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
 
 float RawSimilarity(int paired, int consolidated, float similaritySum, int overlapA, int overlapB) {
   if (consolidated < 3) return 0;
+  // The share of the smaller overlap that paired (slack for small overlaps, where a few
+  // chance pairs are a large share), damped for few pairs, and weighted mildly by how
+  // alike the paired neighbourhoods are: leaning on pair counts keeps the chance
+  // scores of prints with dense or sparse, sharp or blurred minutiae alike.
   const float k = static_cast<float>(paired);
-  const float share = k * k / static_cast<float>(overlapA * overlapB);
-  return std::sqrt(share) * similaritySum * k / (k + 4.0f);
+  const float share = k / (static_cast<float>(std::min(overlapA, overlapB)) + kOverlapSlack);
+  return share * k / (k + kFewPairsDamping) * std::pow(similaritySum / k, kLocalSimilarityWeight);
 }
 
 int CalibratedScore(float raw) {
