@@ -203,8 +203,9 @@ void FillMatrix(const MatchTemplate& A, const MatchTemplate& B, std::vector<floa
   for (std::size_t i = 0; i < na; ++i) {
     if (!A.cylinders[i].usable) continue;
     for (std::size_t j = 0; j < nb; ++j) {
-      // Rotations beyond a quarter turn are not the same finger placed again.
-      if (!B.cylinders[j].usable || A.cosDir[i] * B.cosDir[j] + A.sinDir[i] * B.sinDir[j] < 0) continue;
+      // Minutiae turned further apart than a placement turns the finger (plus the
+      // directions' own error) are not the same minutia.
+      if (!B.cylinders[j].usable || A.cosDir[i] * B.cosDir[j] + A.sinDir[i] * B.sinDir[j] < kMinPairTurnCos) continue;
       sims[i * nb + j] = similarity(A.cylinders[i], B.cylinders[j]);
     }
   }

@@ -46,7 +46,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& out
 float CylinderSimilarity(const Cylinder& a, const Cylinder& b);
 
 // Similarities of every minutia pair of A and B (row-major, A's index first); -1 for
-// pairs that cannot match (unusable cylinder, rotation beyond a quarter turn). Uses
+// pairs that cannot match (unusable cylinder, directions further apart than kMinPairTurnCos allows). Uses
 // the processor's bit count instruction where there is one.
 void SimilarityMatrix(const MatchTemplate& A, const MatchTemplate& B, std::vector<float>& sims);
 

@@ -96,44 +96,61 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   candidates.resize(keep);
 
   // Grow a mutually compatible set from each of the best local matches; keep the
-  // set with the highest total similarity.
-  std::vector<Candidate> set, bestSet;
+  // set with the highest total similarity. Seeds already taken into an earlier set
+  // would mostly grow that set again and are skipped; every pair of candidates is
+  // judged at most once.
+  const int count = static_cast<int>(keep);
+  std::vector<std::int8_t> agree(static_cast<std::size_t>(count) * count, -1);
+  auto compatible = [&](int x, int y) {
+    std::int8_t& known = agree[static_cast<std::size_t>(x) * count + y];
+    if (known < 0) known = agree[static_cast<std::size_t>(y) * count + x] =
+                       Compatible(A, B, candidates[x], candidates[y]) ? 1 : 0;
+    return known == 1;
+  };
+  std::vector<int> set, bestSet;
   std::vector<std::uint8_t> usedA(static_cast<std::size_t>(na)), usedB(static_cast<std::size_t>(nb));
+  std::vector<std::uint8_t> taken(static_cast<std::size_t>(count), 0);
   float best = 0;
-  const int seeds = std::min<int>(kSeeds, static_cast<int>(keep));
+  const int seeds = std::min(kSeeds, count);
   for (int seed = 0; seed < seeds; ++seed) {
-    set.assign(1, candidates[seed]);
+    if (taken[seed]) continue;
+    set.assign(1, seed);
     std::fill(usedA.begin(), usedA.end(), 0);
     std::fill(usedB.begin(), usedB.end(), 0);
     usedA[candidates[seed].a] = usedB[candidates[seed].b] = 1;
     float total = candidates[seed].similarity;
-    for (const Candidate& k : candidates) {
+    for (int c = 0; c < count; ++c) {
+      const Candidate& k = candidates[c];
       if (usedA[k.a] || usedB[k.b]) continue;
       bool ok = true;
-      for (const Candidate& s : set)
-        if (!Compatible(A, B, s, k)) {
+      for (int member : set)
+        if (!compatible(member, c)) {
           ok = false;
           break;
         }
       if (!ok) continue;
-      set.push_back(k);
+      set.push_back(c);
       usedA[k.a] = usedB[k.b] = 1;
       total += k.similarity;
     }
+    if (set.size() >= 3)
+      for (int member : set) taken[member] = 1;
     if (total > best) {
       best = total;
       bestSet = set;
     }
   }
   if (bestSet.size() < 2) return result;
+  std::vector<Candidate> pairs;
+  for (int c : bestSet) pairs.push_back(candidates[c]);
 
   // Pairs whose neighbourhoods differ too much to be candidates (near the edge of the
   // common area, or behind spurious minutiae) still count when they fit the set.
   std::fill(usedA.begin(), usedA.end(), 0);
   std::fill(usedB.begin(), usedB.end(), 0);
-  for (const Candidate& k : bestSet) usedA[k.a] = usedB[k.b] = 1;
-  const Rigid fit = FitPairs(A, B, bestSet);
-  const std::size_t consolidated = bestSet.size();
+  for (const Candidate& k : pairs) usedA[k.a] = usedB[k.b] = 1;
+  const Rigid fit = FitPairs(A, B, pairs);
+  const std::size_t consolidated = pairs.size();
   for (int i = 0; i < na; ++i) {
     if (usedA[i]) continue;
     const Minutia& m = A.minutiae[i];
@@ -144,9 +161,9 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
       if (dx * dx + dy * dy > kExpansionReach * kExpansionReach) continue;
       const Candidate k = MakeCandidate(A, B, i, j, 0);
       bool ok = true;
-      for (std::size_t s = 0; s < consolidated && ok; ++s) ok = Compatible(A, B, bestSet[s], k);
+      for (std::size_t s = 0; s < consolidated && ok; ++s) ok = Compatible(A, B, pairs[s], k);
       if (!ok) continue;
-      bestSet.push_back(k);
+      pairs.push_back(k);
       usedA[i] = usedB[j] = 1;
       break;
     }
@@ -160,8 +177,8 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
     const float dx = m.x - fit.tx, dy = m.y - fit.ty;
     overlapB += A.region.Inside(fit.c * dx + fit.s * dy, -fit.s * dx + fit.c * dy);
   }
-  for (const Candidate& k : bestSet) result.pairs.emplace_back(k.a, k.b);
-  const int k = static_cast<int>(bestSet.size());
+  for (const Candidate& k : pairs) result.pairs.emplace_back(k.a, k.b);
+  const int k = static_cast<int>(pairs.size());
   result.similaritySum = best;
   result.overlapA = std::max(overlapA, k);
   result.overlapB = std::max(overlapB, k);

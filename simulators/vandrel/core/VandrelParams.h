@@ -87,6 +87,7 @@ constexpr float kCylinderHullMargin = 40.0f;  // cells this far outside the minu
 constexpr int kCylinderMinNeighbours = 2;
 constexpr int kMinCommonCells = 20;         // cells valid in both cylinders to compare them
 constexpr float kCylinderMinValidFraction = 0.5f;
+constexpr float kMinPairTurnCos = 0.5f;     // minutiae compared only when turned at most 60 degrees apart
 
 // Consolidation of local matches.
 constexpr int kCandidatePairs = 64;
