@@ -36,6 +36,12 @@ constexpr CellCentres MakeCellCentres() {
   return c;
 }
 constexpr CellCentres kCentres = MakeCellCentres();
+constexpr std::uint64_t MakeAllCells() {
+  std::uint64_t m = 0;
+  for (int k = 0; k < kCentres.count; ++k) m |= std::uint64_t{1} << kCentres.index[k];
+  return m;
+}
+constexpr std::uint64_t kAllCells = MakeAllCells();
 
 // The cells a neighbour marks, by its position in the minutia's frame quantised to
 // kMarkStep pixels: every cell whose centre lies within kCylinderSpread.
@@ -111,6 +117,33 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
     for (int y = std::max(a, 0); a >= 0 && y <= b; ++y)
       cells_[static_cast<std::size_t>(y) * w_ + x] = rows[static_cast<std::size_t>(y) * w_ + x];
   }
+  // Chessboard distance of every inside cell to the nearest outside cell (beyond the
+  // raster counts as outside), less one: two passes over the raster.
+  depth_.assign(cells_.size(), 0);
+  auto at = [&](int x, int y) -> int { return x < 0 || y < 0 || x >= w_ || y >= h_ ? 0 : depth_[static_cast<std::size_t>(y) * w_ + x]; };
+  for (int y = 0; y < h_; ++y)
+    for (int x = 0; x < w_; ++x) {
+      if (!cells_[static_cast<std::size_t>(y) * w_ + x]) continue;
+      const int m = std::min({at(x - 1, y), at(x - 1, y - 1), at(x, y - 1), at(x + 1, y - 1)});
+      depth_[static_cast<std::size_t>(y) * w_ + x] = static_cast<std::uint8_t>(std::min(m + 1, 255));
+    }
+  for (int y = h_ - 1; y >= 0; --y)
+    for (int x = w_ - 1; x >= 0; --x) {
+      std::uint8_t& d = depth_[static_cast<std::size_t>(y) * w_ + x];
+      if (d == 0) continue;
+      const int m = std::min({at(x + 1, y), at(x + 1, y + 1), at(x, y + 1), at(x - 1, y + 1)});
+      d = static_cast<std::uint8_t>(std::min<int>(d, m + 1));
+    }
+  for (std::uint8_t& d : depth_) d = d > 0 ? static_cast<std::uint8_t>(d - 1) : 0;
+}
+
+bool PrintRegion::InsideAround(float x, float y, float radius) const {
+  const float fx = (x - x0_) * (1.0f / kRasterCell), fy = (y - y0_) * (1.0f / kRasterCell);
+  if (!(fx >= 0 && fy >= 0 && fx < static_cast<float>(w_) && fy < static_cast<float>(h_))) return false;
+  // The point may lie anywhere in its cell: d rings of inside cells reach d cells
+  // beyond the cell's border in every direction.
+  const int rings = depth_[static_cast<std::size_t>(fy) * w_ + static_cast<std::size_t>(fx)];
+  return static_cast<float>(rings * kRasterCell) >= radius;
 }
 
 bool PrintRegion::Inside(float x, float y) const {
@@ -133,42 +166,62 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
   const PrintRegion& region = t.region;
   constexpr float kReach = kCylinderRadius + kCylinderSpread;
   constexpr float kBin = 2 * kPi / kCylinderDirections;
+  std::vector<int> validCells(n, 0);
   for (std::size_t i = 0; i < n; ++i) {
     Cylinder& c = t.cylinders[i];
     const Minutia& mi = minutiae[i];
     const float ci = t.cosDir[i], si = t.sinDir[i];
-    int validCells = 0;
+    if (region.InsideAround(mi.x, mi.y, kCylinderRadius)) {
+      c.valid = kAllCells;
+      validCells[i] = kCentres.count;
+      continue;
+    }
     for (int k = 0; k < kCentres.count; ++k)
       if (region.Inside(mi.x + kCentres.x[k] * ci - kCentres.y[k] * si, mi.y + kCentres.x[k] * si + kCentres.y[k] * ci)) {
         c.valid |= std::uint64_t{1} << kCentres.index[k];
-        ++validCells;
+        ++validCells[i];
       }
-    int neighbours = 0;
-    for (std::size_t j = 0; j < n; ++j) {
-      if (j == i) continue;
-      const float dx = minutiae[j].x - mi.x, dy = minutiae[j].y - mi.y;
-      if (std::abs(dx) > kReach || std::abs(dy) > kReach || dx * dx + dy * dy > kReach * kReach) continue;
-      ++neighbours;
-      // Neighbour position in the minutia's frame, and its direction relative to it.
-      const float px = dx * ci + dy * si, py = -dx * si + dy * ci;
-      const float rel = WrapTurn(minutiae[j].direction - mi.direction) + kPi;  // 0..2pi
-      const float binPos = rel / kBin - 0.5f;
-      const int bin0 = static_cast<int>(std::floor(binPos));
-      const float frac = binPos - static_cast<float>(bin0);
-      // The nearest bin always; the other neighbouring bin too when close to it.
-      int bins[2] = {((frac < 0.5f ? bin0 : bin0 + 1) + kCylinderDirections) % kCylinderDirections, -1};
-      if (frac > 0.25f && frac < 0.75f) bins[1] = ((frac < 0.5f ? bin0 + 1 : bin0) + kCylinderDirections) % kCylinderDirections;
-      const int qx = static_cast<int>(px / kMarkStep + kMarkSide / 2 + 1) - 1;
-      const int qy = static_cast<int>(py / kMarkStep + kMarkSide / 2 + 1) - 1;
-      if (qx < 0 || qy < 0 || qx >= kMarkSide || qy >= kMarkSide) continue;
-      std::uint64_t spatial = kMarks.mask[qy * kMarkSide + qx];
-      spatial &= c.valid;
-      c.bits[bins[0]] |= spatial;
-      if (bins[1] >= 0) c.bits[bins[1]] |= spatial;
-    }
-    c.usable = neighbours >= kCylinderMinNeighbours &&
-               static_cast<float>(validCells) >= kCylinderMinValidFraction * static_cast<float>(kCentres.count);
   }
+  // Marks neighbour j in minutia i's cylinder: its position (dx, dy) turned into i's
+  // frame, and its direction relative to i's.
+  std::vector<int> neighbours(n, 0);
+  auto mark = [&](std::size_t i, std::size_t j, float dx, float dy) {
+    Cylinder& c = t.cylinders[i];
+    ++neighbours[i];
+    const float ci = t.cosDir[i], si = t.sinDir[i];
+    const float px = dx * ci + dy * si, py = -dx * si + dy * ci;
+    const float rel = WrapTurn(minutiae[j].direction - minutiae[i].direction) + kPi;  // 0..2pi
+    const float binPos = rel / kBin - 0.5f;
+    const int bin0 = static_cast<int>(std::floor(binPos));
+    const float frac = binPos - static_cast<float>(bin0);
+    // The nearest bin always; the other neighbouring bin too when close to it.
+    int bins[2] = {((frac < 0.5f ? bin0 : bin0 + 1) + kCylinderDirections) % kCylinderDirections, -1};
+    if (frac > 0.25f && frac < 0.75f) bins[1] = ((frac < 0.5f ? bin0 + 1 : bin0) + kCylinderDirections) % kCylinderDirections;
+    const int qx = static_cast<int>(px / kMarkStep + kMarkSide / 2 + 1) - 1;
+    const int qy = static_cast<int>(py / kMarkStep + kMarkSide / 2 + 1) - 1;
+    if (qx < 0 || qy < 0 || qx >= kMarkSide || qy >= kMarkSide) return;
+    const std::uint64_t spatial = kMarks.mask[qy * kMarkSide + qx] & c.valid;
+    c.bits[bins[0]] |= spatial;
+    if (bins[1] >= 0) c.bits[bins[1]] |= spatial;
+  };
+  // Every pair within reach once, found along the minutiae sorted top to bottom.
+  std::vector<std::size_t> byY(n);
+  for (std::size_t i = 0; i < n; ++i) byY[i] = i;
+  std::sort(byY.begin(), byY.end(), [&](std::size_t a, std::size_t b) { return minutiae[a].y < minutiae[b].y; });
+  for (std::size_t a = 0; a < n; ++a) {
+    const Minutia& mi = minutiae[byY[a]];
+    for (std::size_t b = a + 1; b < n; ++b) {
+      const Minutia& mj = minutiae[byY[b]];
+      const float dx = mj.x - mi.x, dy = mj.y - mi.y;
+      if (dy > kReach) break;
+      if (std::abs(dx) > kReach || dx * dx + dy * dy > kReach * kReach) continue;
+      mark(byY[a], byY[b], dx, dy);
+      mark(byY[b], byY[a], -dx, -dy);
+    }
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    t.cylinders[i].usable = neighbours[i] >= kCylinderMinNeighbours &&
+                            static_cast<float>(validCells[i]) >= kCylinderMinValidFraction * static_cast<float>(kCentres.count);
 }
 
 namespace {

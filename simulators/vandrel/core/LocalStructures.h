@@ -25,11 +25,15 @@ class PrintRegion {
   PrintRegion() = default;
   explicit PrintRegion(const std::vector<Minutia>& minutiae);
   bool Inside(float x, float y) const;
+  // True when every point within `radius` of (x, y) is inside (a quick answer for
+  // places deep in the print; false may still mean all of them are).
+  bool InsideAround(float x, float y, float radius) const;
 
  private:
   float x0_ = 0, y0_ = 0;
   int w_ = 0, h_ = 0;
   std::vector<std::uint8_t> cells_;
+  std::vector<std::uint8_t> depth_;  // rings of inside cells around each cell
 };
 
 struct MatchTemplate {

@@ -34,15 +34,6 @@ constexpr std::array<std::array<bool, 256>, 2> MakeDeletionTables() {
 }
 constexpr auto kDeletion = MakeDeletionTables();
 
-int NeighbourCode(const BytePlane& img, int x, int y) {
-  int code = 0;
-  for (int i = 0; i < 8; ++i) {
-    const int nx = x + kNx[i], ny = y + kNy[i];
-    if (img.contains(nx, ny) && img.at(nx, ny)) code |= 1 << i;
-  }
-  return code;
-}
-
 }  // namespace
 
 BytePlane BinarizeRidges(const FloatPlane& enhanced, const ForegroundMask& mask) {
@@ -54,35 +45,49 @@ BytePlane BinarizeRidges(const FloatPlane& enhanced, const ForegroundMask& mask)
 }
 
 void ThinRidges(BytePlane& img) {
+  // Works on a copy with a one-pixel background frame, so that every pixel has eight
+  // neighbours at fixed offsets.
+  const int w = img.width + 2, h = img.height + 2;
+  std::vector<std::uint8_t> pad(static_cast<std::size_t>(w) * h, 0);
+  int offset[8];
+  for (int i = 0; i < 8; ++i) offset[i] = kNy[i] * w + kNx[i];
+  auto code = [&](int p) {
+    int c = 0;
+    for (int i = 0; i < 8; ++i) c |= (pad[static_cast<std::size_t>(p + offset[i])] != 0) << i;
+    return c;
+  };
   std::vector<int> candidates, removal;
   for (int y = 0; y < img.height; ++y)
     for (int x = 0; x < img.width; ++x)
-      if (img.at(x, y)) candidates.push_back(y * img.width + x);
+      if (img.at(x, y)) {
+        const int p = (y + 1) * w + x + 1;
+        pad[static_cast<std::size_t>(p)] = 1;
+        candidates.push_back(p);
+      }
   bool changed = true;
   while (changed) {
     changed = false;
     for (int pass = 0; pass < 2; ++pass) {
       removal.clear();
-      for (int p : candidates) {
-        const int x = p % img.width, y = p / img.width;
-        if (img.at(x, y) && kDeletion[pass][NeighbourCode(img, x, y)]) removal.push_back(p);
-      }
-      for (int p : removal) img.data[p] = 0;
+      for (int p : candidates)
+        if (pad[static_cast<std::size_t>(p)] && kDeletion[pass][code(p)]) removal.push_back(p);
+      for (int p : removal) pad[static_cast<std::size_t>(p)] = 0;
       changed = changed || !removal.empty();
     }
-    std::erase_if(candidates, [&](int p) { return img.data[p] == 0; });
+    std::erase_if(candidates, [&](int p) { return pad[static_cast<std::size_t>(p)] == 0; });
   }
   // Staircase corners: a pixel whose removal keeps its neighbours 8-connected and that
   // sits in the angle of two 4-neighbours would read as a fork.
   for (int p : candidates) {
-    const int x = p % img.width, y = p / img.width;
-    const int c = NeighbourCode(img, x, y);
-    const bool n = c & 1, e = c & 4, s = c & 16, w = c & 64;
+    const int c = code(p);
+    const bool n = c & 1, e = c & 4, s = c & 16, w4 = c & 64;
     const bool ne = c & 2, se = c & 8, sw = c & 32, nw = c & 128;
-    if ((n && e && !sw && !s && !w) || (e && s && !nw && !n && !w) || (s && w && !ne && !n && !e) ||
-        (w && n && !se && !s && !e))
-      img.data[p] = 0;
+    if ((n && e && !sw && !s && !w4) || (e && s && !nw && !n && !w4) || (s && w4 && !ne && !n && !e) ||
+        (w4 && n && !se && !s && !e))
+      pad[static_cast<std::size_t>(p)] = 0;
   }
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x) img.at(x, y) = pad[static_cast<std::size_t>((y + 1) * w + x + 1)];
 }
 
 }  // namespace mivex::vandrel
