@@ -3,7 +3,7 @@
 # and UBSan, from a corpus kept in build/fuzz/corpus/<target>.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-bin="$here/build/fuzz/fuzz"
+bin="$here/build/fuzz/bin"
 seconds=${FUZZ_SECONDS:-60}
 status=0
 for f in fuzz_feature_codec fuzz_ostrela_scenario fuzz_vandrel_records fuzz_vandrel_extract; do
