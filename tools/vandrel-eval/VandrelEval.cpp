@@ -24,7 +24,6 @@
 #include "PngGray.h"
 #include "RawComparisons.h"
 #include "VandrelParams.h"
-#include "capture/FeatureCodec.h"
 #include "capture/ScoreScale.h"
 
 namespace {
@@ -122,21 +121,17 @@ int main(int argc, char** argv) {
       s.set = folder;
       s.finger = stem.substr(0, us);
       s.impression = std::atoi(stem.c_str() + us + 1);
-      std::vector<std::uint8_t> buffer(params::kRecordBufferSize);
-      std::int32_t length = 0;
+      StoredSample stored;
       const auto t0 = Clock::now();
-      s.quality = ExtractRecord(img.width, img.height, img.pixels.data(), 500, buffer.data(), &length, context);
+      const bool extracted = ExtractStoredSample(img.pixels.data(), img.width, img.height, context, stored);
       extractSeconds += Seconds(Clock::now() - t0);
       ++extractCount;
-      // The library re-encodes every sample before storing it.
-      std::int32_t minutiae = 0;
-      const std::int32_t repacked = RepackFeatures(buffer.data(), buffer.size(), buffer.size(), minutiae);
-      if (repacked < 0) {
+      if (!extracted) {
         std::fprintf(stderr, "undecodable record for %s\n", path.c_str());
         continue;
       }
-      buffer.resize(static_cast<std::size_t>(repacked));
-      s.record = Buffer(buffer.data(), buffer.size());
+      s.quality = stored.quality;
+      s.record = std::move(stored.record);
       samples.push_back(std::move(s));
     }
   }
