@@ -172,6 +172,8 @@ TEST(VandrelStages, FilterRemovesBrokenRidgesSpursAndBorders) {
   const std::vector<Minutia> out = FilterMinutiae(in, mask, 256, 288);
   ASSERT_EQ(out.size(), 2u);
   for (const Minutia& m : out) EXPECT_EQ(m.x, 180);
+  // Endings facing each other a ridge and a half apart end two neighbouring ridges.
+  EXPECT_EQ(FilterMinutiae({At(100, 100, 0), At(114, 100, pi)}, mask, 256, 288).size(), 2u);
 
   std::vector<Minutia> many;
   for (int i = 0; i < 120; ++i)
@@ -328,6 +330,27 @@ TEST(VandrelMatcher, DifferentFingersStayLow) {
   const std::vector<Minutia> finger = RandomFinger(rng, 40);
   EXPECT_LT(Score(finger, Press(finger, rng, 2.2f, 0, 0, 0)), 47);  // turned 126 degrees: not a placement
   EXPECT_EQ(Score({}, finger), 0);
+}
+
+TEST(VandrelMatcher, DeepInsideThePrintMeansInsideAllAround) {
+  std::mt19937 rng(5);
+  const float pi = std::numbers::pi_v<float>;
+  for (int trial = 0; trial < 20; ++trial) {
+    const std::vector<Minutia> finger = RandomFinger(rng, 15 + trial * 3);
+    const PrintRegion region(finger);
+    int deep = 0;
+    for (float y = -40; y < 340; y += 7)
+      for (float x = -40; x < 300; x += 7) {
+        if (!region.InsideAround(x, y, params::kCylinderRadius)) continue;
+        ++deep;
+        for (float r = 5; r <= params::kCylinderRadius; r += 5)
+          for (int k = 0; k < 48; ++k) {
+            const float a = 2 * pi * static_cast<float>(k) / 48;
+            ASSERT_TRUE(region.Inside(x + r * std::cos(a), y + r * std::sin(a))) << trial << " " << x << "," << y;
+          }
+      }
+    if (finger.size() >= 40) EXPECT_GT(deep, 0) << trial;  // a full print has a middle
+  }
 }
 
 TEST(VandrelMatcher, CalibrationPassesThroughTheScaleKnots) {
