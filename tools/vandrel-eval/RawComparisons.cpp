@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 
 #include "Engine.h"
 #include "FeatureRecord.h"
@@ -10,6 +11,23 @@
 #include "capture/FeatureCodec.h"
 
 namespace mivex::vandrel {
+
+bool ListFingerprintFolder(const std::string& folder, std::vector<FolderImage>& out) {
+  std::error_code ec;
+  std::vector<std::filesystem::path> files;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+    if (e.path().extension() == ".png") files.push_back(e.path());
+  if (ec) return false;
+  std::sort(files.begin(), files.end());
+  out.clear();
+  for (const auto& path : files) {
+    const std::string stem = path.stem().string();
+    const std::size_t us = stem.find('_');
+    if (us == std::string::npos) continue;
+    out.push_back({path, stem.substr(0, us), std::atoi(stem.c_str() + us + 1)});
+  }
+  return true;
+}
 
 bool ExtractStoredSample(const std::uint8_t* pixels, std::int32_t width, std::int32_t height, std::int32_t context,
                          StoredSample& out) {

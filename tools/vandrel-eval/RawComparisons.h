@@ -5,6 +5,7 @@
 // behind it comes along.
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,17 @@ struct StoredSample {
   std::int32_t minutiae = 0;
   std::vector<std::uint8_t> record;
 };
+
+// An image of a development folder, named <finger>_<impression>.png.
+struct FolderImage {
+  std::filesystem::path path;
+  std::string finger;
+  int impression = 0;
+};
+
+// The folder's images so named, sorted by name (other files are passed over). False
+// when the folder cannot be read.
+bool ListFingerprintFolder(const std::string& folder, std::vector<FolderImage>& out);
 
 // Extracts an 8-bit grey image at 500 dpi with the context. False when the engine
 // fails or its record cannot be re-encoded.

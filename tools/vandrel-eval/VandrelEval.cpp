@@ -104,14 +104,13 @@ int main(int argc, char** argv) {
   double extractSeconds = 0;
   int extractCount = 0;
   for (const std::string& folder : folders) {
-    std::vector<std::filesystem::path> files;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-      if (e.path().extension() == ".png") files.push_back(e.path());
-    std::sort(files.begin(), files.end());
-    for (const auto& path : files) {
-      const std::string stem = path.stem().string();
-      const std::size_t us = stem.find('_');
-      if (us == std::string::npos) continue;
+    std::vector<FolderImage> images;
+    if (!ListFingerprintFolder(folder, images)) {
+      std::fprintf(stderr, "cannot read folder %s\n", folder.c_str());
+      return 2;
+    }
+    for (const FolderImage& image : images) {
+      const std::filesystem::path& path = image.path;
       GrayImage img;
       if (!ReadPngGray(path.string(), img)) {
         std::fprintf(stderr, "cannot read %s\n", path.c_str());
@@ -119,8 +118,8 @@ int main(int argc, char** argv) {
       }
       Sample s;
       s.set = folder;
-      s.finger = stem.substr(0, us);
-      s.impression = std::atoi(stem.c_str() + us + 1);
+      s.finger = image.finger;
+      s.impression = image.impression;
       StoredSample stored;
       const auto t0 = Clock::now();
       const bool extracted = ExtractStoredSample(img.pixels.data(), img.width, img.height, context, stored);

@@ -161,25 +161,19 @@ void RenderPresses(const std::vector<SimFinger>& list, std::uint32_t seed, std::
 // image the engine can read takes part, as in the folder evaluation).
 bool FolderTemplates(const std::string& folder, std::int32_t context, std::vector<std::string>& fingers,
                      std::vector<MatchTemplate>& templates) {
-  std::error_code ec;
-  std::vector<std::filesystem::path> files;
-  for (const auto& e : std::filesystem::directory_iterator(folder, ec))
-    if (e.path().extension() == ".png") files.push_back(e.path());
-  if (ec) return false;
-  std::sort(files.begin(), files.end());
-  for (const auto& path : files) {
-    const std::string stem = path.stem().string();
-    const std::size_t us = stem.find('_');
+  std::vector<FolderImage> images;
+  if (!ListFingerprintFolder(folder, images)) return false;
+  for (const FolderImage& image : images) {
     GrayImage img;
     StoredSample s;
     MatchTemplate m;
-    if (us == std::string::npos || !ReadPngGray(path.string(), img) ||
+    if (!ReadPngGray(image.path.string(), img) ||
         !ExtractStoredSample(img.pixels.data(), img.width, img.height, context, s) ||
         !TemplateOfRecord(s.record.data(), m)) {
-      std::fprintf(stderr, "skipped %s\n", path.c_str());
+      std::fprintf(stderr, "skipped %s\n", image.path.c_str());
       continue;
     }
-    fingers.push_back(stem.substr(0, us));
+    fingers.push_back(image.finger);
     templates.push_back(std::move(m));
   }
   return true;
