@@ -102,7 +102,7 @@ class PreparedTemplates {
           return {e, &e->prepared};
     }
     Features features;
-    if (!ReadRecord(record, features)) return nullptr;
+    if (!FeaturesOfModel(model, features)) return nullptr;
     auto e = std::make_shared<Entry>();
     e->hash = hash;
     e->bytes.assign(record, record + length);

@@ -6,7 +6,6 @@
 #include <numbers>
 
 #include "VandrelParams.h"
-#include "capture/FeatureCodec.h"
 
 namespace mivex::vandrel {
 namespace {
@@ -53,7 +52,10 @@ std::int32_t WriteFeatureRecord(const Features& f, FeatureSelection selection, b
 
 bool ReadFeatureRecord(const std::uint8_t* record, std::size_t maxLength, Features& f) {
   FeatureModel m;
-  if (DecodeFeatures(record, maxLength, m) < 0) return false;
+  return DecodeFeatures(record, maxLength, m) >= 0 && FeaturesOfModel(m, f);
+}
+
+bool FeaturesOfModel(const FeatureModel& m, Features& f) {
   f.minutiae.clear();
   f.singularPoints.clear();
   for (int i = 0; i < m.MinutiaeCount; ++i) {

@@ -13,6 +13,7 @@
 
 #include "Minutia.h"
 #include "OrientationGrid.h"
+#include "capture/FeatureCodec.h"
 
 namespace mivex::vandrel {
 
@@ -32,6 +33,8 @@ std::int32_t WriteFeatureRecord(const Features& features, FeatureSelection selec
 
 // Reads a record of at most `maxLength` bytes. False when it cannot be decoded.
 bool ReadFeatureRecord(const std::uint8_t* record, std::size_t maxLength, Features& features);
+// The same from a record already decoded by the codec.
+bool FeaturesOfModel(const FeatureModel& model, Features& features);
 
 // Direction conversions between radians and 240ths of a turn.
 std::uint8_t DirectionToUnits(float radians);
