@@ -48,7 +48,7 @@ Stages Analyse(const std::vector<std::uint8_t>& img, int w, int h) {
   Stages s;
   s.normalized = NormalizeImage(GrayView{w, h, img.data()});
   s.field = EstimateOrientation(s.normalized.pixels, params::kOrientationSmoothRadius);
-  s.mask = SegmentForeground(s.field, s.normalized.blockStd);
+  s.mask = SegmentForeground(s.field, s.normalized.blockStd, s.normalized.blockInk);
   s.wavelength = EstimateWavelength(s.normalized.pixels, s.field, s.mask);
   return s;
 }
@@ -85,6 +85,22 @@ TEST(VandrelStages, ForegroundIsWhereTheRidgesAre) {
 
   const std::vector<std::uint8_t> blank(256 * 288, 180);
   EXPECT_EQ(Analyse(blank, 256, 288).mask.foregroundBlocks, 0);
+}
+
+// Scratches or dried residue on the sensor beside the finger: thin, parallel dark lines on
+// the bright surface. They are strongly oriented, but carry almost no ink.
+TEST(VandrelStages, StreaksBesideThePrintAreBackground) {
+  std::vector<std::uint8_t> img = testing::ParallelRidges(256, 288, 1.0, 9);
+  for (int y = 0; y < 288; ++y)
+    for (int x = 0; x < 256; ++x) {
+      if (std::hypot(x - 100, y - 144) <= 75) continue;
+      img[static_cast<std::size_t>(y) * 256 + x] = x > 120 && x % 10 == 0 ? 150 : 235;
+    }
+  const Stages s = Analyse(img, 256, 288);
+  EXPECT_TRUE(s.mask.blocks.at(12, 18));
+  for (int by = 2; by < 34; by += 4) EXPECT_FALSE(s.mask.blocks.at(28, by)) << by;
+  const float area = static_cast<float>(s.mask.foregroundBlocks * 64);
+  EXPECT_LT(area, 1.4f * kPi * 75 * 75);
 }
 
 TEST(VandrelStages, SkeletonIsOnePixelWideWithOneLinePerRidge) {

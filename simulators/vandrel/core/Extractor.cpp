@@ -16,7 +16,7 @@ namespace mivex::vandrel {
 ExtractedFeatures ExtractFeatures(const GrayView& image, const GaborBank& bank) {
   const NormalizedImage normalized = NormalizeImage(image);
   const OrientationField field = EstimateOrientation(normalized.pixels, params::kOrientationSmoothRadius);
-  const ForegroundMask candidate = SegmentForeground(field, normalized.blockStd);
+  const ForegroundMask candidate = SegmentForeground(field, normalized.blockStd, normalized.blockInk);
   const RidgeWavelength wavelength = EstimateWavelength(normalized.pixels, field, candidate);
   const FloatPlane enhanced = EnhanceRidges(normalized.pixels, field, wavelength, candidate, bank);
   const ForegroundMask mask = RefineForeground(candidate, normalized.pixels, enhanced);

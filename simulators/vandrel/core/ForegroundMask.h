@@ -12,7 +12,7 @@ struct ForegroundMask {
   int foregroundBlocks = 0;
 };
 
-ForegroundMask SegmentForeground(const OrientationField& field, const FloatPlane& blockStd);
+ForegroundMask SegmentForeground(const OrientationField& field, const FloatPlane& blockStd, const FloatPlane& blockInk);
 
 // Narrows the mask to the blocks whose grey pattern the ridge filters explain well
 // (streaks, smudges and latent prints around the finger do not), then tidies it again.

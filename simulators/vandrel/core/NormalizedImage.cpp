@@ -1,27 +1,53 @@
 #include "NormalizedImage.h"
 
 #include <cmath>
+#include <utility>
 
 #include "BlockOps.h"
 #include "VandrelParams.h"
 
 namespace mivex::vandrel {
 
+namespace {
+
+// The grey level halfway between the image's dark and bright ends (robust percentiles).
+int MidGrey(const GrayView& image) {
+  int histogram[256] = {};
+  for (int y = 0; y < image.height; ++y)
+    for (int x = 0; x < image.width; ++x) ++histogram[image.at(x, y)];
+  const long total = static_cast<long>(image.width) * image.height;
+  auto percentile = [&](double share) {
+    const long wanted = static_cast<long>(share * static_cast<double>(total));
+    long seen = 0;
+    for (int v = 0; v < 256; ++v)
+      if ((seen += histogram[v]) > wanted) return v;
+    return 255;
+  };
+  return (percentile(params::kInkDarkPercentile) + percentile(params::kInkBrightPercentile)) / 2;
+}
+
+}  // namespace
+
 NormalizedImage NormalizeImage(const GrayView& image) {
   using namespace params;
   const int cols = (image.width + kBlock - 1) / kBlock, rows = (image.height + kBlock - 1) / kBlock;
-  FloatPlane sum(cols, rows), sumSq(cols, rows), count(cols, rows);
+  const int mid = MidGrey(image);
+  FloatPlane sum(cols, rows), sumSq(cols, rows), count(cols, rows), ink(cols, rows);
   for (int y = 0; y < image.height; ++y)
     for (int x = 0; x < image.width; ++x) {
       const float v = image.at(x, y);
       sum.at(x / kBlock, y / kBlock) += v;
       sumSq.at(x / kBlock, y / kBlock) += v * v;
       count.at(x / kBlock, y / kBlock) += 1;
+      ink.at(x / kBlock, y / kBlock) += v < static_cast<float>(mid) ? 1.0f : 0.0f;
     }
+  FloatPlane inkShare = BoxSmooth(ink, kInkRadiusBlocks);
+  const FloatPlane inkCount = BoxSmooth(count, kInkRadiusBlocks);
+  for (int i = 0; i < cols * rows; ++i) inkShare.data[i] /= inkCount.data[i];
   sum = BoxSmooth(sum, kNormalizeRadiusBlocks);
   sumSq = BoxSmooth(sumSq, kNormalizeRadiusBlocks);
   count = BoxSmooth(count, kNormalizeRadiusBlocks);
-  NormalizedImage out{FloatPlane(image.width, image.height), FloatPlane(cols, rows)};
+  NormalizedImage out{FloatPlane(image.width, image.height), FloatPlane(cols, rows), std::move(inkShare)};
   FloatPlane mean(cols, rows), scale(cols, rows);
   for (int i = 0; i < cols * rows; ++i) {
     const float m = sum.data[i] / count.data[i];

@@ -15,6 +15,11 @@ constexpr int kBlock = 8;
 // Local contrast normalisation: block statistics smoothed over this many blocks.
 constexpr int kNormalizeRadiusBlocks = 2;
 constexpr float kMinLocalStd = 4.0f;  // grey levels; flatter areas carry no ridges
+// Ink: pixels darker than halfway between these percentiles of the image's grey levels,
+// counted over blocks within this radius.
+constexpr double kInkDarkPercentile = 0.05;
+constexpr double kInkBrightPercentile = 0.95;
+constexpr int kInkRadiusBlocks = 2;
 
 // Orientation field: gradient tensors per block, smoothed over a block window.
 constexpr int kOrientationSmoothRadius = 2;        // blocks (5 x 5)
@@ -26,6 +31,7 @@ constexpr float kForegroundEnergyFraction = 0.15f;  // of the 90th percentile bl
 constexpr float kForegroundMinStd = 9.0f;           // grey levels
 constexpr float kForegroundStdFraction = 0.2f;     // of the 90th percentile block deviation
 constexpr float kForegroundMinCoherence = 0.12f;
+constexpr float kForegroundMinInk = 0.03f;  // share of dark pixels; below it, bare sensor surface
 constexpr float kMinBlockClarity = 0.45f;  // ridge filters must explain this much of a block
 
 // Ridge wavelength (period) estimation.
