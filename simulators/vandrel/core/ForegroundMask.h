@@ -1,5 +1,5 @@
 #pragma once
-// Which blocks hold fingerprint: the one connected region of strong, oriented
+// Which blocks hold fingerprint: the one connected region of strong, oriented, inked
 // contrast, with its holes filled, and each block's distance to the background.
 #include "Image.h"
 #include "OrientationField.h"

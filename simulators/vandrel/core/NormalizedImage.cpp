@@ -41,12 +41,11 @@ NormalizedImage NormalizeImage(const GrayView& image) {
       count.at(x / kBlock, y / kBlock) += 1;
       ink.at(x / kBlock, y / kBlock) += v < static_cast<float>(mid) ? 1.0f : 0.0f;
     }
-  FloatPlane inkShare = BoxSmooth(ink, kInkRadiusBlocks);
-  const FloatPlane inkCount = BoxSmooth(count, kInkRadiusBlocks);
-  for (int i = 0; i < cols * rows; ++i) inkShare.data[i] /= inkCount.data[i];
   sum = BoxSmooth(sum, kNormalizeRadiusBlocks);
   sumSq = BoxSmooth(sumSq, kNormalizeRadiusBlocks);
   count = BoxSmooth(count, kNormalizeRadiusBlocks);
+  FloatPlane inkShare = BoxSmooth(ink, kNormalizeRadiusBlocks);
+  for (int i = 0; i < cols * rows; ++i) inkShare.data[i] /= count.data[i];
   NormalizedImage out{FloatPlane(image.width, image.height), FloatPlane(cols, rows), std::move(inkShare)};
   FloatPlane mean(cols, rows), scale(cols, rows);
   for (int i = 0; i < cols * rows; ++i) {

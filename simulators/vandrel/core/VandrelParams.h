@@ -16,10 +16,9 @@ constexpr int kBlock = 8;
 constexpr int kNormalizeRadiusBlocks = 2;
 constexpr float kMinLocalStd = 4.0f;  // grey levels; flatter areas carry no ridges
 // Ink: pixels darker than halfway between these percentiles of the image's grey levels,
-// counted over blocks within this radius.
+// counted over the same blocks as the contrast statistics.
 constexpr double kInkDarkPercentile = 0.05;
 constexpr double kInkBrightPercentile = 0.95;
-constexpr int kInkRadiusBlocks = 2;
 
 // Orientation field: gradient tensors per block, smoothed over a block window.
 constexpr int kOrientationSmoothRadius = 2;        // blocks (5 x 5)
