@@ -1,6 +1,7 @@
 // The extraction stages, matching and generalization on inputs with a known answer.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -348,8 +349,9 @@ TEST(VandrelMatcher, DifferentFingersStayLow) {
   EXPECT_EQ(Score({}, finger), 0);
 }
 
-TEST(VandrelMatcher, DeepInsideThePrintMeansInsideAllAround) {
+TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
   std::mt19937 rng(5);
+  std::uniform_real_distribution<float> offset(-80, 80), turn(-3.2f, 3.2f);
   const float pi = std::numbers::pi_v<float>;
   for (int trial = 0; trial < 20; ++trial) {
     const std::vector<Minutia> finger = RandomFinger(rng, 15 + trial * 3);
@@ -357,15 +359,31 @@ TEST(VandrelMatcher, DeepInsideThePrintMeansInsideAllAround) {
     int deep = 0;
     for (float y = -40; y < 340; y += 7)
       for (float x = -40; x < 300; x += 7) {
-        if (!region.InsideAround(x, y, params::kCylinderRadius)) continue;
-        ++deep;
-        for (float r = 5; r <= params::kCylinderRadius; r += 5)
+        // Everything within the clear radius is inside.
+        const float clear = region.ClearRadius(x, y);
+        if (clear > 0) {
+          ASSERT_TRUE(region.Inside(x, y)) << trial << " " << x << "," << y;
+        }
+        deep += region.InsideAround(x, y, params::kCylinderRadius);
+        for (float r = 5; r <= clear; r += 5)
           for (int k = 0; k < 48; ++k) {
             const float a = 2 * pi * static_cast<float>(k) / 48;
             ASSERT_TRUE(region.Inside(x + r * std::cos(a), y + r * std::sin(a))) << trial << " " << x << "," << y;
           }
+        // Turned offsets, 64 at a time, as Inside sees them one by one (up to rounding
+        // on a cell's edge, hence a few mismatches at most).
+        float dx[64], dy[64];
+        for (int k = 0; k < 64; ++k) dx[k] = offset(rng), dy[k] = offset(rng);
+        const float angle = turn(rng), c = std::cos(angle), s = std::sin(angle);
+        const std::uint64_t inside = region.InsideOffsets(x, y, c, s, dx, dy, 64);
+        int mismatches = 0;
+        for (int k = 0; k < 64; ++k)
+          mismatches += ((inside >> k & 1) != 0) != region.Inside(x + dx[k] * c - dy[k] * s, y + dx[k] * s + dy[k] * c);
+        ASSERT_LE(mismatches, 1) << trial << " " << x << "," << y;
       }
-    if (finger.size() >= 40) EXPECT_GT(deep, 0) << trial;  // a full print has a middle
+    if (finger.size() >= 40) {
+      EXPECT_GT(deep, 0) << trial;  // a full print has a middle
+    }
   }
 }
 

@@ -45,16 +45,4 @@ float WrapHalfTurn(float a) {
   return a;
 }
 
-float WrapTurn(float a) {
-  constexpr float pi = std::numbers::pi_v<float>;
-  // Differences of two wrapped angles need one step; anything else the general one.
-  if (a > pi && a <= 3 * pi) return a - 2 * pi;
-  if (a <= -pi && a > -3 * pi) return a + 2 * pi;
-  if (a > -pi && a <= pi) return a;
-  a = std::fmod(a, 2 * pi);
-  if (a <= -pi) a += 2 * pi;
-  if (a > pi) a -= 2 * pi;
-  return a;
-}
-
 }  // namespace mivex::vandrel

@@ -1,5 +1,8 @@
 #pragma once
 // Small operations on block fields shared by the stages.
+#include <cmath>
+#include <numbers>
+
 #include "Image.h"
 
 namespace mivex::vandrel {
@@ -12,7 +15,17 @@ float SampleBilinear(const FloatPlane& blocks, int x, int y);
 
 // Angle brought into [0, pi).
 float WrapHalfTurn(float a);
-// Angle brought into (-pi, pi].
-float WrapTurn(float a);
+// Angle brought into (-pi, pi]. Inline: matching wraps every neighbour's direction.
+inline float WrapTurn(float a) {
+  constexpr float pi = std::numbers::pi_v<float>;
+  // Differences of two wrapped angles need one step; anything else the general one.
+  if (a > pi && a <= 3 * pi) return a - 2 * pi;
+  if (a <= -pi && a > -3 * pi) return a + 2 * pi;
+  if (a > -pi && a <= pi) return a;
+  a = std::fmod(a, 2 * pi);
+  if (a <= -pi) a += 2 * pi;
+  if (a > pi) a -= 2 * pi;
+  return a;
+}
 
 }  // namespace mivex::vandrel

@@ -13,7 +13,6 @@ namespace {
 using namespace params;
 constexpr float kPi = std::numbers::pi_v<float>;
 constexpr float kCell = 2 * kCylinderRadius / kCylinderCells;
-constexpr int kRasterCell = 16;  // pixels per cell of the print-region raster
 constexpr int kCells = kCylinderCells * kCylinderCells;
 
 // Centres of the cylinder's cells inside its radius, in the minutia's frame.
@@ -43,6 +42,43 @@ constexpr std::uint64_t MakeAllCells() {
 }
 constexpr std::uint64_t kAllCells = MakeAllCells();
 
+// Centres of all cells of the cylinder's square, bit order, in the minutia's frame.
+struct CellGrid {
+  float x[kCells] = {}, y[kCells] = {};
+};
+constexpr CellGrid MakeCellGrid() {
+  CellGrid g;
+  for (int b = 0; b < kCylinderCells; ++b)
+    for (int a = 0; a < kCylinderCells; ++a) {
+      g.x[b * kCylinderCells + a] = (static_cast<float>(a) - 3.5f) * kCell;
+      g.y[b * kCylinderCells + a] = (static_cast<float>(b) - 3.5f) * kCell;
+    }
+  return g;
+}
+constexpr CellGrid kGrid = MakeCellGrid();
+
+// The cells whose centres lie within a radius of the minutia, for the radii a print
+// region's clear radius takes (whole raster cells).
+struct CellsWithin {
+  static constexpr int kSteps = 8;
+  static constexpr float kStep = 16.0f;
+  std::uint64_t mask[kSteps + 1] = {};
+  std::uint64_t Of(float radius) const {
+    return mask[std::min(static_cast<int>(radius * (1 / kStep)), kSteps)];
+  }
+};
+constexpr CellsWithin MakeCellsWithin() {
+  CellsWithin t;
+  for (int r = 0; r <= CellsWithin::kSteps; ++r) {
+    const float radius = static_cast<float>(r) * CellsWithin::kStep;
+    for (int k = 0; k < kCentres.count; ++k)
+      if (kCentres.x[k] * kCentres.x[k] + kCentres.y[k] * kCentres.y[k] <= radius * radius)
+        t.mask[r] |= std::uint64_t{1} << kCentres.index[k];
+  }
+  return t;
+}
+constexpr CellsWithin kCellsWithin = MakeCellsWithin();
+
 // The cells a neighbour marks, by its position in the minutia's frame quantised to
 // kMarkStep pixels: every cell whose centre lies within kCylinderSpread.
 constexpr float kMarkStep = kCell / 5;
@@ -70,6 +106,36 @@ constexpr MarkTable MakeMarkTable() {
 }
 constexpr MarkTable kMarks = MakeMarkTable();
 
+// The direction bins a neighbour marks, by its direction relative to the minutia's:
+// the bin it falls in, and the neighbouring bin too when it lies less than a quarter
+// of a bin from their common edge. Bin d covers relative directions from
+// -pi + d * bin. Directions are counted in 240ths of a turn (the records' resolution);
+// the table takes the difference of two headings in 0..240, rounded, plus
+// kRelativeOffset, so that no wrapping is needed.
+constexpr int kTurnSteps = 240;
+constexpr float kStepsPerRadian = kTurnSteps / (2 * kPi);
+constexpr int kRelativeOffset = kTurnSteps + kTurnSteps / 2;
+struct RelativeDirectionBins {
+  std::uint8_t bins[kRelativeOffset + kTurnSteps + 1] = {};
+};
+constexpr RelativeDirectionBins MakeRelativeDirectionBins() {
+  static_assert(kTurnSteps % (4 * kCylinderDirections) == 0, "quarters of a bin are whole steps");
+  constexpr int binSteps = kTurnSteps / kCylinderDirections;
+  RelativeDirectionBins t;
+  for (int index = 0; index <= kRelativeOffset + kTurnSteps; ++index) {
+    // Steps from -pi, in 0..239.
+    const int step = ((index - kRelativeOffset + kTurnSteps / 2) % kTurnSteps + kTurnSteps) % kTurnSteps;
+    const int bin = step / binSteps, into = step % binSteps;
+    std::uint8_t m = static_cast<std::uint8_t>(1u << bin);
+    if (4 * into < binSteps)
+      m = static_cast<std::uint8_t>(m | 1u << ((bin + kCylinderDirections - 1) % kCylinderDirections));
+    if (4 * (binSteps - into) < binSteps) m = static_cast<std::uint8_t>(m | 1u << ((bin + 1) % kCylinderDirections));
+    t.bins[index] = m;
+  }
+  return t;
+}
+constexpr RelativeDirectionBins kRelativeDirectionBins = MakeRelativeDirectionBins();
+
 }  // namespace
 
 // The print region a template's minutiae span: a coarse raster of the cells near some
@@ -85,71 +151,83 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
     maxY = std::max(maxY, p.y);
   }
   const float margin = kCylinderHullMargin;
-  x0_ = minX - margin;
-  y0_ = minY - margin;
-  w_ = static_cast<int>((maxX - minX + 2 * margin) / kRasterCell) + 1;
-  h_ = static_cast<int>((maxY - minY + 2 * margin) / kRasterCell) + 1;
-  std::vector<std::uint8_t> near(static_cast<std::size_t>(w_) * h_, 0);
+  // The covered cells and one frame cell on every side.
+  x0_ = minX - margin - kRasterCell;
+  y0_ = minY - margin - kRasterCell;
+  w_ = static_cast<int>((maxX - minX + 2 * margin) / kRasterCell) + 3;
+  h_ = static_cast<int>((maxY - minY + 2 * margin) / kRasterCell) + 3;
+  const std::size_t w = static_cast<std::size_t>(w_);
+  // A cell is near a minutia when within r cells of the minutia's cell. The extents of
+  // the near cells of every row and column come straight from the minutiae.
   const int r = static_cast<int>(margin / kRasterCell);
+  std::vector<int> left(static_cast<std::size_t>(h_), w_), right(static_cast<std::size_t>(h_), -1);
+  std::vector<int> top(w, h_), bottom(w, -1);
   for (const Minutia& p : m) {
     const int cx = static_cast<int>((p.x - x0_) / kRasterCell), cy = static_cast<int>((p.y - y0_) / kRasterCell);
-    for (int y = std::max(0, cy - r); y <= std::min(h_ - 1, cy + r); ++y)
-      for (int x = std::max(0, cx - r); x <= std::min(w_ - 1, cx + r); ++x) near[static_cast<std::size_t>(y) * w_ + x] = 1;
+    const int x0 = std::max(1, cx - r), x1 = std::min(w_ - 2, cx + r);
+    const int y0 = std::max(1, cy - r), y1 = std::min(h_ - 2, cy + r);
+    for (int y = y0; y <= y1; ++y) {
+      left[static_cast<std::size_t>(y)] = std::min(left[static_cast<std::size_t>(y)], x0);
+      right[static_cast<std::size_t>(y)] = std::max(right[static_cast<std::size_t>(y)], x1);
+    }
+    for (int x = x0; x <= x1; ++x) {
+      top[static_cast<std::size_t>(x)] = std::min(top[static_cast<std::size_t>(x)], y0);
+      bottom[static_cast<std::size_t>(x)] = std::max(bottom[static_cast<std::size_t>(x)], y1);
+    }
   }
-  cells_.assign(near.size(), 0);
-  std::vector<std::uint8_t> rows(near.size(), 0);
-  for (int y = 0; y < h_; ++y) {
-    int a = -1, b = -1;
-    for (int x = 0; x < w_; ++x)
-      if (near[static_cast<std::size_t>(y) * w_ + x]) {
-        if (a < 0) a = x;
-        b = x;
-      }
-    for (int x = std::max(a, 0); a >= 0 && x <= b; ++x) rows[static_cast<std::size_t>(y) * w_ + x] = 1;
-  }
-  for (int x = 0; x < w_; ++x) {
-    int a = -1, b = -1;
-    for (int y = 0; y < h_; ++y)
-      if (near[static_cast<std::size_t>(y) * w_ + x]) {
-        if (a < 0) a = y;
-        b = y;
-      }
-    for (int y = std::max(a, 0); a >= 0 && y <= b; ++y)
-      cells_[static_cast<std::size_t>(y) * w_ + x] = rows[static_cast<std::size_t>(y) * w_ + x];
-  }
-  // Chessboard distance of every inside cell to the nearest outside cell (beyond the
-  // raster counts as outside), less one: two passes over the raster.
-  depth_.assign(cells_.size(), 0);
-  auto at = [&](int x, int y) -> int { return x < 0 || y < 0 || x >= w_ || y >= h_ ? 0 : depth_[static_cast<std::size_t>(y) * w_ + x]; };
+  // Inside: between the outermost near cells of its row and of its column.
+  cells_.assign(w * static_cast<std::size_t>(h_), 0);
   for (int y = 0; y < h_; ++y)
-    for (int x = 0; x < w_; ++x) {
-      if (!cells_[static_cast<std::size_t>(y) * w_ + x]) continue;
-      const int m = std::min({at(x - 1, y), at(x - 1, y - 1), at(x, y - 1), at(x + 1, y - 1)});
-      depth_[static_cast<std::size_t>(y) * w_ + x] = static_cast<std::uint8_t>(std::min(m + 1, 255));
+    for (int x = left[static_cast<std::size_t>(y)]; x <= right[static_cast<std::size_t>(y)]; ++x)
+      cells_[y * w + x] = top[static_cast<std::size_t>(x)] <= y && y <= bottom[static_cast<std::size_t>(x)];
+  // Chessboard distance of every inside cell to the nearest outside cell: two passes
+  // over the raster, the frame (outside) keeping them off its edges. The cell just
+  // done is carried along the row rather than read back.
+  depth_.assign(cells_.size(), 0);
+  for (int y = 1; y < h_ - 1; ++y) {
+    int previous = 0;
+    for (int x = 1; x < w_ - 1; ++x) {
+      if (!cells_[y * w + x]) {
+        previous = 0;
+        continue;
+      }
+      const std::uint8_t* above = &depth_[(y - 1) * w + x];
+      previous = std::min(std::min({previous, int{above[-1]}, int{above[0]}, int{above[1]}}) + 1, 255);
+      depth_[y * w + x] = static_cast<std::uint8_t>(previous);
     }
-  for (int y = h_ - 1; y >= 0; --y)
-    for (int x = w_ - 1; x >= 0; --x) {
-      std::uint8_t& d = depth_[static_cast<std::size_t>(y) * w_ + x];
-      if (d == 0) continue;
-      const int m = std::min({at(x + 1, y), at(x + 1, y + 1), at(x, y + 1), at(x - 1, y + 1)});
-      d = static_cast<std::uint8_t>(std::min<int>(d, m + 1));
+  }
+  for (int y = h_ - 2; y >= 1; --y) {
+    int previous = 0;
+    for (int x = w_ - 2; x >= 1; --x) {
+      std::uint8_t& d = depth_[y * w + x];
+      if (d == 0) {
+        previous = 0;
+        continue;
+      }
+      const std::uint8_t* below = &depth_[(y + 1) * w + x];
+      previous = std::min<int>(d, std::min({previous, int{below[-1]}, int{below[0]}, int{below[1]}}) + 1);
+      d = static_cast<std::uint8_t>(previous);
     }
-  for (std::uint8_t& d : depth_) d = d > 0 ? static_cast<std::uint8_t>(d - 1) : 0;
+  }
 }
 
-bool PrintRegion::InsideAround(float x, float y, float radius) const {
-  const float fx = (x - x0_) * (1.0f / kRasterCell), fy = (y - y0_) * (1.0f / kRasterCell);
-  if (!(fx >= 0 && fy >= 0 && fx < static_cast<float>(w_) && fy < static_cast<float>(h_))) return false;
-  // The point may lie anywhere in its cell: d rings of inside cells reach d cells
-  // beyond the cell's border in every direction.
-  const int rings = depth_[static_cast<std::size_t>(fy) * w_ + static_cast<std::size_t>(fx)];
-  return static_cast<float>(rings * kRasterCell) >= radius;
-}
-
-bool PrintRegion::Inside(float x, float y) const {
-  const float fx = (x - x0_) * (1.0f / kRasterCell), fy = (y - y0_) * (1.0f / kRasterCell);
-  if (!(fx >= 0 && fy >= 0 && fx < static_cast<float>(w_) && fy < static_cast<float>(h_))) return false;
-  return cells_[static_cast<std::size_t>(fy) * w_ + static_cast<std::size_t>(fx)];
+std::uint64_t PrintRegion::InsideOffsets(float x, float y, float c, float s, const float* dx, const float* dy,
+                                         int count) const {
+  // Positions and cells first, in a loop without branches the compiler can vectorise;
+  // then one look-up per point.
+  constexpr float inv = 1.0f / kRasterCell;
+  const float ox = (x - x0_) * inv, oy = (y - y0_) * inv, cs = c * inv, sn = s * inv;
+  const float w = static_cast<float>(w_), h = static_cast<float>(h_);
+  std::int32_t at[64];
+  count = std::min(count, 64);
+  for (int k = 0; k < count; ++k) {
+    const float fx = ox + dx[k] * cs - dy[k] * sn, fy = oy + dx[k] * sn + dy[k] * cs;
+    const bool within = (fx >= 0) & (fy >= 0) & (fx < w) & (fy < h);
+    at[k] = within ? static_cast<std::int32_t>(fy) * w_ + static_cast<std::int32_t>(fx) : 0;
+  }
+  std::uint64_t inside = 0;
+  for (int k = 0; k < count; ++k) inside |= std::uint64_t{cells_[static_cast<std::size_t>(at[k])]} << k;
+  return inside;
 }
 
 void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) {
@@ -162,47 +240,51 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
     t.cosDir[i] = std::cos(minutiae[i].direction);
     t.sinDir[i] = std::sin(minutiae[i].direction);
   }
+  t.byDirection.resize(n);
+  t.sortedDirections.resize(n);
+  std::vector<float> turned(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    turned[i] = minutiae[i].direction - 2 * kPi * std::floor(minutiae[i].direction * (0.5f / kPi));
+    t.byDirection[i] = static_cast<int>(i);
+  }
+  std::sort(t.byDirection.begin(), t.byDirection.end(), [&](int a, int b) { return turned[a] < turned[b]; });
+  for (std::size_t k = 0; k < n; ++k) t.sortedDirections[k] = turned[static_cast<std::size_t>(t.byDirection[k])];
   t.region = PrintRegion(minutiae);
   const PrintRegion& region = t.region;
   constexpr float kReach = kCylinderRadius + kCylinderSpread;
-  constexpr float kBin = 2 * kPi / kCylinderDirections;
   std::vector<int> validCells(n, 0);
   for (std::size_t i = 0; i < n; ++i) {
     Cylinder& c = t.cylinders[i];
     const Minutia& mi = minutiae[i];
     const float ci = t.cosDir[i], si = t.sinDir[i];
-    if (region.InsideAround(mi.x, mi.y, kCylinderRadius)) {
-      c.valid = kAllCells;
-      validCells[i] = kCentres.count;
-      continue;
-    }
-    for (int k = 0; k < kCentres.count; ++k)
-      if (region.Inside(mi.x + kCentres.x[k] * ci - kCentres.y[k] * si, mi.y + kCentres.x[k] * si + kCentres.y[k] * ci)) {
-        c.valid |= std::uint64_t{1} << kCentres.index[k];
-        ++validCells[i];
-      }
+    // Cells within the clear radius around the minutia are inside without a look.
+    const float clear = region.ClearRadius(mi.x, mi.y);
+    c.valid = clear >= kCylinderRadius
+                  ? kAllCells
+                  : (kCellsWithin.Of(clear) | region.InsideOffsets(mi.x, mi.y, ci, si, kGrid.x, kGrid.y, kCells)) &
+                        kAllCells;
+    validCells[i] = std::popcount(c.valid);
   }
   // Marks neighbour j in minutia i's cylinder: its position (dx, dy) turned into i's
   // frame, and its direction relative to i's.
   std::vector<int> neighbours(n, 0);
+  std::vector<float> heading(n);  // in steps, 0..240
+  for (std::size_t i = 0; i < n; ++i) {
+    const float steps = minutiae[i].direction * kStepsPerRadian;
+    heading[i] = steps - kTurnSteps * std::floor(steps * (1.0f / kTurnSteps));
+  }
   auto mark = [&](std::size_t i, std::size_t j, float dx, float dy) {
     Cylinder& c = t.cylinders[i];
     ++neighbours[i];
     const float ci = t.cosDir[i], si = t.sinDir[i];
     const float px = dx * ci + dy * si, py = -dx * si + dy * ci;
-    const float rel = WrapTurn(minutiae[j].direction - minutiae[i].direction) + kPi;  // 0..2pi
-    const float binPos = rel / kBin - 0.5f;
-    const int bin0 = static_cast<int>(std::floor(binPos));
-    const float frac = binPos - static_cast<float>(bin0);
-    // The nearest bin always; the other neighbouring bin too when close to it.
-    int bins[2] = {((frac < 0.5f ? bin0 : bin0 + 1) + kCylinderDirections) % kCylinderDirections, -1};
-    if (frac > 0.25f && frac < 0.75f) bins[1] = ((frac < 0.5f ? bin0 + 1 : bin0) + kCylinderDirections) % kCylinderDirections;
-    const int qx = static_cast<int>(px / kMarkStep + kMarkSide / 2 + 1) - 1;
-    const int qy = static_cast<int>(py / kMarkStep + kMarkSide / 2 + 1) - 1;
+    const std::uint8_t bins =
+        kRelativeDirectionBins.bins[static_cast<int>(heading[j] - heading[i] + (kRelativeOffset + 0.5f))];
+    const int qx = static_cast<int>(px * (1 / kMarkStep) + kMarkSide / 2 + 1) - 1;
+    const int qy = static_cast<int>(py * (1 / kMarkStep) + kMarkSide / 2 + 1) - 1;
     if (qx < 0 || qy < 0 || qx >= kMarkSide || qy >= kMarkSide) return;
     const std::uint64_t spatial = kMarks.mask[qy * kMarkSide + qx] & c.valid;
-    c.bits[bins[0]] |= spatial;
-    if (bins[1] >= 0) c.bits[bins[1]] |= spatial;
+    for (int d = 0; d < kCylinderDirections; ++d) c.bits[d] |= spatial & (std::uint64_t{0} - (bins >> d & 1u));
   };
   // Every pair within reach once, found along the minutiae sorted top to bottom.
   std::vector<std::size_t> byY(n);
@@ -235,63 +317,82 @@ inline int CountBits(std::uint64_t x) {
 }
 
 // |a xor b| / (|a| + |b|) over the common valid cells; |a| + |b| = |a xor b| + 2 |a and b|.
-#define VANDREL_CYLINDER_SIMILARITY(count)                              \
-  const std::uint64_t v = a.valid & b.valid;                            \
-  if (count(v) < kMinCommonCells) return 0.0f;                          \
-  int diff = 0, both = 0;                                               \
-  for (int d = 0; d < kCylinderDirections; ++d) {                       \
-    const std::uint64_t x = a.bits[d] & v, y = b.bits[d] & v;           \
-    diff += count(x ^ y);                                               \
-    both += count(x & y);                                               \
-  }                                                                     \
-  const int norm = diff + 2 * both;                                     \
+template <typename Count>
+[[gnu::always_inline]] inline float Similarity(const Cylinder& a, const Cylinder& b, Count count) {
+  const std::uint64_t v = a.valid & b.valid;
+  if (count(v) < kMinCommonCells) return 0.0f;
+  int diff = 0, both = 0;
+  for (int d = 0; d < kCylinderDirections; ++d) {
+    const std::uint64_t x = a.bits[d] & v, y = b.bits[d] & v;
+    diff += count(x ^ y);
+    both += count(x & y);
+  }
+  const int norm = diff + 2 * both;
   return norm == 0 ? 0.0f : 1.0f - static_cast<float>(diff) / static_cast<float>(norm);
+}
 
-float SimilarityPortable(const Cylinder& a, const Cylinder& b) { VANDREL_CYLINDER_SIMILARITY(CountBits) }
+struct PortableCount {
+  int operator()(std::uint64_t x) const { return CountBits(x); }
+};
 
-template <typename Similarity>
-void FillMatrix(const MatchTemplate& A, const MatchTemplate& B, std::vector<float>& sims, Similarity similarity) {
-  const std::size_t na = A.minutiae.size(), nb = B.minutiae.size();
-  sims.assign(na * nb, -1.0f);
-  for (std::size_t i = 0; i < na; ++i) {
+template <typename Count>
+[[gnu::always_inline]] inline void CollectSimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least,
+                                                       std::vector<SimilarPair>& out, Count count) {
+  out.clear();
+  // Minutiae turned further apart than a placement turns the finger (plus the
+  // directions' own error) are not the same minutia. Those of B that may pair with a
+  // minutia of A lie in one run of its directions (two where it wraps past 2 pi); the
+  // run is taken a little wide and each pair still checked.
+  const float reach = std::acos(kMinPairTurnCos) + 0.01f;
+  const float* first = B.sortedDirections.data();
+  const float* last = first + B.sortedDirections.size();
+  const int na = static_cast<int>(A.minutiae.size());
+  for (int i = 0; i < na; ++i) {
     if (!A.cylinders[i].usable) continue;
-    for (std::size_t j = 0; j < nb; ++j) {
-      // Minutiae turned further apart than a placement turns the finger (plus the
-      // directions' own error) are not the same minutia.
-      if (!B.cylinders[j].usable || A.cosDir[i] * B.cosDir[j] + A.sinDir[i] * B.sinDir[j] < kMinPairTurnCos) continue;
-      sims[i * nb + j] = similarity(A.cylinders[i], B.cylinders[j]);
+    const Cylinder& ci = A.cylinders[i];
+    const float cosI = A.cosDir[i], sinI = A.sinDir[i];
+    // The run of directions from d - reach to d + reach, as up to two intervals.
+    const float d = A.minutiae[i].direction - 2 * kPi * std::floor(A.minutiae[i].direction * (0.5f / kPi));
+    float from[2] = {d - reach, 0}, to[2] = {d + reach, -1};
+    if (from[0] < 0) {
+      from[1] = from[0] + 2 * kPi, to[1] = 2 * kPi;
+      from[0] = 0;
+    } else if (to[0] >= 2 * kPi) {
+      from[1] = 0, to[1] = to[0] - 2 * kPi;
+      to[0] = 2 * kPi;
     }
+    for (int run = 0; run < 2; ++run)
+      for (const float* p = std::lower_bound(first, last, from[run]); p != last && *p <= to[run]; ++p) {
+        const int j = B.byDirection[static_cast<std::size_t>(p - first)];
+        if (!B.cylinders[j].usable || cosI * B.cosDir[j] + sinI * B.sinDir[j] < kMinPairTurnCos) continue;
+        const float similarity = Similarity(ci, B.cylinders[j], count);
+        if (similarity >= least) out.push_back({similarity, i, j});
+      }
   }
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 #define VANDREL_HW_POPCOUNT 1
-__attribute__((target("popcnt"))) inline int CountBitsHw(std::uint64_t x) { return __builtin_popcountll(x); }
-__attribute__((target("popcnt"))) float SimilarityHw(const Cylinder& a, const Cylinder& b) {
-  VANDREL_CYLINDER_SIMILARITY(CountBitsHw)
-}
-__attribute__((target("popcnt"))) void FillMatrixHw(const MatchTemplate& A, const MatchTemplate& B,
-                                                     std::vector<float>& sims) {
-  FillMatrix(A, B, sims, [](const Cylinder& a, const Cylinder& b) __attribute__((target("popcnt"))) {
-    return SimilarityHw(a, b);
-  });
+// The same, compiled for the processor's bit count instruction: everything above is
+// inlined here, where the builtin becomes that instruction.
+__attribute__((target("popcnt"))) void CollectSimilarPairsHw(const MatchTemplate& A, const MatchTemplate& B,
+                                                              float least, std::vector<SimilarPair>& out) {
+  CollectSimilarPairs(A, B, least, out, [](std::uint64_t x) { return __builtin_popcountll(x); });
 }
 #endif
-
-#undef VANDREL_CYLINDER_SIMILARITY
 
 }  // namespace
 
-float CylinderSimilarity(const Cylinder& a, const Cylinder& b) { return SimilarityPortable(a, b); }
+float CylinderSimilarity(const Cylinder& a, const Cylinder& b) { return Similarity(a, b, PortableCount{}); }
 
-void SimilarityMatrix(const MatchTemplate& A, const MatchTemplate& B, std::vector<float>& sims) {
+void SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, std::vector<SimilarPair>& out) {
 #ifdef VANDREL_HW_POPCOUNT
   if (__builtin_cpu_supports("popcnt")) {
-    FillMatrixHw(A, B, sims);
+    CollectSimilarPairsHw(A, B, least, out);
     return;
   }
 #endif
-  FillMatrix(A, B, sims, SimilarityPortable);
+  CollectSimilarPairs(A, B, least, out, PortableCount{});
 }
 
 }  // namespace mivex::vandrel

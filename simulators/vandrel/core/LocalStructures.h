@@ -3,6 +3,8 @@
 // a cylinder of 8 x 8 spatial cells around the minutia, in its own frame, times 6
 // bins of relative neighbour direction. A bit is set where a neighbour lies; a cell
 // is valid where the print (the region the minutiae span) is.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -19,21 +21,40 @@ struct Cylinder {
 
 // The print region a template's minutiae span: a coarse raster of the cells near some
 // minutia, with the gaps between the outermost cells of every row and column filled
-// (a cheap stand-in for the enlarged convex hull).
+// (a cheap stand-in for the enlarged convex hull). The raster has a frame of outside
+// cells, so a point just off it, or anywhere when there are no minutiae, reads outside
+// without bounds checks in the tight loops.
 class PrintRegion {
  public:
   PrintRegion() = default;
   explicit PrintRegion(const std::vector<Minutia>& minutiae);
-  bool Inside(float x, float y) const;
-  // True when every point within `radius` of (x, y) is inside (a quick answer for
-  // places deep in the print; false may still mean all of them are).
-  bool InsideAround(float x, float y, float radius) const;
+  bool Inside(float x, float y) const { return cells_[CellAt(x, y)] != 0; }
+  // A radius around (x, y) within which every point is inside: 0 when the point is
+  // outside or at the border (a quick answer for places deep in the print; the true
+  // radius may be larger).
+  float ClearRadius(float x, float y) const {
+    // d cells to the nearest outside cell leave d - 1 whole rings around the point's cell.
+    return static_cast<float>(std::max(depth_[CellAt(x, y)] - 1, 0) * kRasterCell);
+  }
+  // Which of up to 64 points lie inside: point k is (x, y) plus the offset
+  // (dx[k], dy[k]) turned by the angle whose cosine and sine are (c, s); bit k of the
+  // result.
+  std::uint64_t InsideOffsets(float x, float y, float c, float s, const float* dx, const float* dy, int count) const;
+  // True when every point within `radius` of (x, y) is inside, as far as ClearRadius sees.
+  bool InsideAround(float x, float y, float radius) const { return ClearRadius(x, y) >= radius; }
 
  private:
+  static constexpr int kRasterCell = 16;  // pixels per cell of the raster
+  // The cell holding (x, y); off the raster, the corner cell of the frame.
+  std::size_t CellAt(float x, float y) const {
+    const float fx = (x - x0_) * (1.0f / kRasterCell), fy = (y - y0_) * (1.0f / kRasterCell);
+    const bool within = (fx >= 0) & (fy >= 0) & (fx < static_cast<float>(w_)) & (fy < static_cast<float>(h_));
+    return within ? static_cast<std::size_t>(fy) * static_cast<std::size_t>(w_) + static_cast<std::size_t>(fx) : 0;
+  }
   float x0_ = 0, y0_ = 0;
   int w_ = 0, h_ = 0;
-  std::vector<std::uint8_t> cells_;
-  std::vector<std::uint8_t> depth_;  // rings of inside cells around each cell
+  std::vector<std::uint8_t> cells_ = std::vector<std::uint8_t>(1, 0);
+  std::vector<std::uint8_t> depth_ = std::vector<std::uint8_t>(1, 0);  // cells to the nearest outside cell
 };
 
 struct MatchTemplate {
@@ -41,6 +62,10 @@ struct MatchTemplate {
   std::vector<Minutia> minutiae;
   std::vector<float> cosDir, sinDir;
   std::vector<Cylinder> cylinders;
+  // The minutiae by direction: their directions in [0, 2 pi), ascending, and their
+  // indices in that order (the minutiae a turned minutia can pair with are one run).
+  std::vector<float> sortedDirections;
+  std::vector<int> byDirection;
 };
 
 // Prepares a template for matching from its minutiae.
@@ -49,9 +74,14 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& out
 // Similarity of two cylinders in 0..1 over the cells valid in both.
 float CylinderSimilarity(const Cylinder& a, const Cylinder& b);
 
-// Similarities of every minutia pair of A and B (row-major, A's index first); -1 for
-// pairs that cannot match (unusable cylinder, directions further apart than kMinPairTurnCos allows). Uses
-// the processor's bit count instruction where there is one.
-void SimilarityMatrix(const MatchTemplate& A, const MatchTemplate& B, std::vector<float>& sims);
+// The minutia pairs of A and B whose cylinders are at least `least` alike, row by row
+// (A's index first). Pairs that cannot match are left out: an unusable cylinder, or
+// directions further apart than kMinPairTurnCos allows. Uses the processor's bit
+// count instruction where there is one.
+struct SimilarPair {
+  float similarity;
+  int a, b;
+};
+void SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, std::vector<SimilarPair>& out);
 
 }  // namespace mivex::vandrel

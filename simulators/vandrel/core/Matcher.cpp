@@ -81,19 +81,20 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   MatchResult result;
   const int na = static_cast<int>(A.minutiae.size()), nb = static_cast<int>(B.minutiae.size());
   if (na < 2 || nb < 2) return result;
-  std::vector<float> sims;
-  SimilarityMatrix(A, B, sims);
+  std::vector<SimilarPair> similar;
+  SimilarPairs(A, B, kMinPairSimilarity, similar);
+  if (similar.empty()) return result;
+  const std::size_t keep = std::min<std::size_t>(similar.size(), kCandidatePairs);
+  std::partial_sort(similar.begin(), similar.begin() + static_cast<std::ptrdiff_t>(keep), similar.end(),
+                    [](const SimilarPair& x, const SimilarPair& y) {
+                      // Equal similarities are common (ratios of small counts): ordered by
+                      // index, the candidates do not depend on the order pairs were listed in.
+                      if (x.similarity != y.similarity) return x.similarity > y.similarity;
+                      return x.a != y.a ? x.a < y.a : x.b < y.b;
+                    });
   std::vector<Candidate> candidates;
-  for (int i = 0; i < na; ++i)
-    for (int j = 0; j < nb; ++j) {
-      const float s = sims[static_cast<std::size_t>(i) * nb + j];
-      if (s >= kMinPairSimilarity) candidates.push_back(MakeCandidate(A, B, i, j, s));
-    }
-  if (candidates.empty()) return result;
-  const std::size_t keep = std::min<std::size_t>(candidates.size(), kCandidatePairs);
-  std::partial_sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(keep), candidates.end(),
-                    [](const Candidate& x, const Candidate& y) { return x.similarity > y.similarity; });
-  candidates.resize(keep);
+  candidates.reserve(keep);
+  for (std::size_t c = 0; c < keep; ++c) candidates.push_back(MakeCandidate(A, B, similar[c].a, similar[c].b, similar[c].similarity));
 
   // Grow a mutually compatible set from each of the best local matches; keep the
   // set with the highest total similarity. Seeds already taken into an earlier set
