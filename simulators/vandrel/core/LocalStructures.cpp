@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "BlockOps.h"
 
@@ -141,6 +142,22 @@ constexpr RelativeDirectionBins kRelativeDirectionBins = MakeRelativeDirectionBi
 // The print region a template's minutiae span: a coarse raster of the cells near some
 // minutia, with the gaps between the outermost cells of every row and column filled
 // (a cheap stand-in for the enlarged convex hull).
+namespace {
+
+// Sorts (key, index) pairs by key, ties by index, into the sorted keys and the indices
+// in that order.
+void SortByKey(std::vector<std::pair<float, int>>& keyed, std::vector<float>& keys, std::vector<int>& order) {
+  std::sort(keyed.begin(), keyed.end());
+  keys.resize(keyed.size());
+  order.resize(keyed.size());
+  for (std::size_t k = 0; k < keyed.size(); ++k) {
+    keys[k] = keyed[k].first;
+    order[k] = keyed[k].second;
+  }
+}
+
+}  // namespace
+
 PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
   if (m.empty()) return;
   float minX = m[0].x, minY = m[0].y, maxX = m[0].x, maxY = m[0].y;
@@ -183,29 +200,24 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
   // Chessboard distance of every inside cell to the nearest outside cell: two passes
   // over the raster, the frame (outside) keeping them off its edges. The cell just
   // done is carried along the row rather than read back.
+  // Without branches, and with the cap to a byte kept off the chain of minima.
   depth_.assign(cells_.size(), 0);
   for (int y = 1; y < h_ - 1; ++y) {
     int previous = 0;
     for (int x = 1; x < w_ - 1; ++x) {
-      if (!cells_[y * w + x]) {
-        previous = 0;
-        continue;
-      }
       const std::uint8_t* above = &depth_[(y - 1) * w + x];
-      previous = std::min(std::min({previous, int{above[-1]}, int{above[0]}, int{above[1]}}) + 1, 255);
-      depth_[y * w + x] = static_cast<std::uint8_t>(previous);
+      const int least = std::min({int{above[-1]}, int{above[0]}, int{above[1]}});
+      previous = cells_[y * w + x] ? std::min(previous, least) + 1 : 0;
+      depth_[y * w + x] = static_cast<std::uint8_t>(std::min(previous, 255));
     }
   }
   for (int y = h_ - 2; y >= 1; --y) {
     int previous = 0;
     for (int x = w_ - 2; x >= 1; --x) {
       std::uint8_t& d = depth_[y * w + x];
-      if (d == 0) {
-        previous = 0;
-        continue;
-      }
       const std::uint8_t* below = &depth_[(y + 1) * w + x];
-      previous = std::min<int>(d, std::min({previous, int{below[-1]}, int{below[0]}, int{below[1]}}) + 1);
+      const int least = std::min({int{below[-1]}, int{below[0]}, int{below[1]}});
+      previous = std::min<int>(d, std::min(previous, least) + 1);
       d = static_cast<std::uint8_t>(previous);
     }
   }
@@ -240,15 +252,10 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
     t.cosDir[i] = std::cos(minutiae[i].direction);
     t.sinDir[i] = std::sin(minutiae[i].direction);
   }
-  t.byDirection.resize(n);
-  t.sortedDirections.resize(n);
-  std::vector<float> turned(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    turned[i] = minutiae[i].direction - 2 * kPi * std::floor(minutiae[i].direction * (0.5f / kPi));
-    t.byDirection[i] = static_cast<int>(i);
-  }
-  std::sort(t.byDirection.begin(), t.byDirection.end(), [&](int a, int b) { return turned[a] < turned[b]; });
-  for (std::size_t k = 0; k < n; ++k) t.sortedDirections[k] = turned[static_cast<std::size_t>(t.byDirection[k])];
+  std::vector<std::pair<float, int>> keyed(n);
+  for (std::size_t i = 0; i < n; ++i)
+    keyed[i] = {minutiae[i].direction - 2 * kPi * std::floor(minutiae[i].direction * (0.5f / kPi)), static_cast<int>(i)};
+  SortByKey(keyed, t.sortedDirections, t.byDirection);
   t.region = PrintRegion(minutiae);
   const PrintRegion& region = t.region;
   constexpr float kReach = kCylinderRadius + kCylinderSpread;
@@ -287,18 +294,20 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
     for (int d = 0; d < kCylinderDirections; ++d) c.bits[d] |= spatial & (std::uint64_t{0} - (bins >> d & 1u));
   };
   // Every pair within reach once, found along the minutiae sorted top to bottom.
-  std::vector<std::size_t> byY(n);
-  for (std::size_t i = 0; i < n; ++i) byY[i] = i;
-  std::sort(byY.begin(), byY.end(), [&](std::size_t a, std::size_t b) { return minutiae[a].y < minutiae[b].y; });
+  for (std::size_t i = 0; i < n; ++i) keyed[i] = {minutiae[i].y, static_cast<int>(i)};
+  SortByKey(keyed, t.sortedY, t.byY);
+  const std::vector<int>& byY = t.byY;
   for (std::size_t a = 0; a < n; ++a) {
-    const Minutia& mi = minutiae[byY[a]];
+    const std::size_t i = static_cast<std::size_t>(byY[a]);
+    const Minutia& mi = minutiae[i];
     for (std::size_t b = a + 1; b < n; ++b) {
-      const Minutia& mj = minutiae[byY[b]];
+      const std::size_t j = static_cast<std::size_t>(byY[b]);
+      const Minutia& mj = minutiae[j];
       const float dx = mj.x - mi.x, dy = mj.y - mi.y;
       if (dy > kReach) break;
       if (std::abs(dx) > kReach || dx * dx + dy * dy > kReach * kReach) continue;
-      mark(byY[a], byY[b], dx, dy);
-      mark(byY[b], byY[a], -dx, -dy);
+      mark(i, j, dx, dy);
+      mark(j, i, -dx, -dy);
     }
   }
   for (std::size_t i = 0; i < n; ++i)
@@ -316,19 +325,26 @@ inline int CountBits(std::uint64_t x) {
   return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
 }
 
-// |a xor b| / (|a| + |b|) over the common valid cells; |a| + |b| = |a xor b| + 2 |a and b|.
+// The cylinders' differing and total marks over their common valid cells: |a xor b|
+// and |a| + |b| = |a xor b| + 2 |a and b|; both 0 when too few cells are common.
+struct MarkCounts {
+  int diff = 0, norm = 0;
+};
 template <typename Count>
-[[gnu::always_inline]] inline float Similarity(const Cylinder& a, const Cylinder& b, Count count) {
+[[gnu::always_inline]] inline MarkCounts CountMarks(const Cylinder& a, const Cylinder& b, Count count) {
   const std::uint64_t v = a.valid & b.valid;
-  if (count(v) < kMinCommonCells) return 0.0f;
+  if (count(v) < kMinCommonCells) return {};
   int diff = 0, both = 0;
   for (int d = 0; d < kCylinderDirections; ++d) {
     const std::uint64_t x = a.bits[d] & v, y = b.bits[d] & v;
     diff += count(x ^ y);
     both += count(x & y);
   }
-  const int norm = diff + 2 * both;
-  return norm == 0 ? 0.0f : 1.0f - static_cast<float>(diff) / static_cast<float>(norm);
+  return {diff, diff + 2 * both};
+}
+
+inline float Similarity(MarkCounts m) {
+  return m.norm == 0 ? 0.0f : 1.0f - static_cast<float>(m.diff) / static_cast<float>(m.norm);
 }
 
 struct PortableCount {
@@ -365,7 +381,11 @@ template <typename Count>
       for (const float* p = std::lower_bound(first, last, from[run]); p != last && *p <= to[run]; ++p) {
         const int j = B.byDirection[static_cast<std::size_t>(p - first)];
         if (!B.cylinders[j].usable || cosI * B.cosDir[j] + sinI * B.sinDir[j] < kMinPairTurnCos) continue;
-        const float similarity = Similarity(ci, B.cylinders[j], count);
+        const MarkCounts marks = CountMarks(ci, B.cylinders[j], count);
+        // Most pairs fall short: a test on the counts (with one mark of slack for the
+        // rounding of the ratio) spares them the division.
+        if (static_cast<float>(marks.norm - marks.diff + 1) < least * static_cast<float>(marks.norm)) continue;
+        const float similarity = Similarity(marks);
         if (similarity >= least) out.push_back({similarity, i, j});
       }
   }
@@ -383,7 +403,7 @@ __attribute__((target("popcnt"))) void CollectSimilarPairsHw(const MatchTemplate
 
 }  // namespace
 
-float CylinderSimilarity(const Cylinder& a, const Cylinder& b) { return Similarity(a, b, PortableCount{}); }
+float CylinderSimilarity(const Cylinder& a, const Cylinder& b) { return Similarity(CountMarks(a, b, PortableCount{})); }
 
 void SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, std::vector<SimilarPair>& out) {
 #ifdef VANDREL_HW_POPCOUNT

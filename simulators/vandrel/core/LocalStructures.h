@@ -66,6 +66,9 @@ struct MatchTemplate {
   // indices in that order (the minutiae a turned minutia can pair with are one run).
   std::vector<float> sortedDirections;
   std::vector<int> byDirection;
+  // The minutiae from top to bottom: their rows, ascending, and their indices.
+  std::vector<float> sortedY;
+  std::vector<int> byY;
 };
 
 // Prepares a template for matching from its minutiae.

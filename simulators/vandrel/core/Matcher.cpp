@@ -1,7 +1,9 @@
 #include "Matcher.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 #include "BlockOps.h"
@@ -82,16 +84,19 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   const int na = static_cast<int>(A.minutiae.size()), nb = static_cast<int>(B.minutiae.size());
   if (na < 2 || nb < 2) return result;
   std::vector<SimilarPair> similar;
+  similar.reserve(static_cast<std::size_t>(na) * static_cast<std::size_t>(nb));
   SimilarPairs(A, B, kMinPairSimilarity, similar);
   if (similar.empty()) return result;
   const std::size_t keep = std::min<std::size_t>(similar.size(), kCandidatePairs);
-  std::partial_sort(similar.begin(), similar.begin() + static_cast<std::ptrdiff_t>(keep), similar.end(),
-                    [](const SimilarPair& x, const SimilarPair& y) {
-                      // Equal similarities are common (ratios of small counts): ordered by
-                      // index, the candidates do not depend on the order pairs were listed in.
-                      if (x.similarity != y.similarity) return x.similarity > y.similarity;
-                      return x.a != y.a ? x.a < y.a : x.b < y.b;
-                    });
+  // Equal similarities are common (ratios of small counts): ordered by index, the
+  // candidates do not depend on the order pairs were listed in.
+  const auto better = [](const SimilarPair& x, const SimilarPair& y) {
+    if (x.similarity != y.similarity) return x.similarity > y.similarity;
+    return x.a != y.a ? x.a < y.a : x.b < y.b;
+  };
+  const auto kept = similar.begin() + static_cast<std::ptrdiff_t>(keep);
+  std::nth_element(similar.begin(), kept - 1, similar.end(), better);
+  std::sort(similar.begin(), kept, better);
   std::vector<Candidate> candidates;
   candidates.reserve(keep);
   for (std::size_t c = 0; c < keep; ++c) candidates.push_back(MakeCandidate(A, B, similar[c].a, similar[c].b, similar[c].similarity));
@@ -101,12 +106,31 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   // would mostly grow that set again and are skipped; every pair of candidates is
   // judged at most once.
   const int count = static_cast<int>(keep);
+  static_assert(kCandidatePairs <= 64, "candidate sets are 64-bit masks");
   std::vector<std::int8_t> agree(static_cast<std::size_t>(count) * count, -1);
   auto compatible = [&](int x, int y) {
     std::int8_t& known = agree[static_cast<std::size_t>(x) * count + y];
     if (known < 0) known = agree[static_cast<std::size_t>(y) * count + x] =
                        Compatible(A, B, candidates[x], candidates[y]) ? 1 : 0;
     return known == 1;
+  };
+  // Pairs whose rotations differ by more than the tolerance never agree. Rotations in
+  // sectors wider than the tolerance: a candidate can only agree with those of its own
+  // sector and the two beside it, a superset narrowed by the exact test.
+  constexpr int kSectors = 18;
+  static_assert(kSectors * 20 <= 360, "sectors are at least as wide as the rotation tolerance (about 20 degrees)");
+  std::uint64_t sectorMembers[kSectors] = {};
+  std::vector<int> sector(static_cast<std::size_t>(count));
+  for (int c = 0; c < count; ++c) {
+    constexpr float kTurn = 2 * std::numbers::pi_v<float>;
+    const float turn = B.minutiae[candidates[c].b].direction - A.minutiae[candidates[c].a].direction;
+    const float turns = turn * (1 / kTurn);
+    sector[c] = std::clamp(static_cast<int>((turns - std::floor(turns)) * kSectors), 0, kSectors - 1);
+    sectorMembers[sector[c]] |= std::uint64_t{1} << c;
+  }
+  auto reachable = [&](int c) {
+    const int s = sector[c];
+    return sectorMembers[(s + kSectors - 1) % kSectors] | sectorMembers[s] | sectorMembers[(s + 1) % kSectors];
   };
   std::vector<int> set, bestSet;
   std::vector<std::uint8_t> usedA(static_cast<std::size_t>(na)), usedB(static_cast<std::size_t>(nb));
@@ -120,7 +144,11 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
     std::fill(usedB.begin(), usedB.end(), 0);
     usedA[candidates[seed].a] = usedB[candidates[seed].b] = 1;
     float total = candidates[seed].similarity;
-    for (int c = 0; c < count; ++c) {
+    // Candidates still open, visited in order of similarity.
+    std::uint64_t open = reachable(seed) & ~(std::uint64_t{1} << seed);
+    while (open != 0) {
+      const int c = std::countr_zero(open);
+      open &= open - 1;
       const Candidate& k = candidates[c];
       if (usedA[k.a] || usedB[k.b]) continue;
       bool ok = true;
@@ -133,6 +161,7 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
       set.push_back(c);
       usedA[k.a] = usedB[k.b] = 1;
       total += k.similarity;
+      open &= reachable(c);
     }
     if (set.size() >= 3)
       for (int member : set) taken[member] = 1;
@@ -152,14 +181,22 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   for (const Candidate& k : pairs) usedA[k.a] = usedB[k.b] = 1;
   const Rigid fit = FitPairs(A, B, pairs);
   const std::size_t consolidated = pairs.size();
+  // The minutiae of B within reach of an aligned minutia of A are found among those
+  // in reach of its row, and tried in index order.
+  std::vector<int> near;
   for (int i = 0; i < na; ++i) {
     if (usedA[i]) continue;
     const Minutia& m = A.minutiae[i];
     const float x = fit.c * m.x - fit.s * m.y + fit.tx, y = fit.s * m.x + fit.c * m.y + fit.ty;
-    for (int j = 0; j < nb; ++j) {
-      if (usedB[j]) continue;
+    near.clear();
+    const auto rows = B.sortedY.begin();
+    for (auto p = std::lower_bound(rows, B.sortedY.end(), y - kExpansionReach); p != B.sortedY.end() && *p <= y + kExpansionReach; ++p) {
+      const int j = B.byY[static_cast<std::size_t>(p - rows)];
       const float dx = B.minutiae[j].x - x, dy = B.minutiae[j].y - y;
-      if (dx * dx + dy * dy > kExpansionReach * kExpansionReach) continue;
+      if (!usedB[j] && dx * dx + dy * dy <= kExpansionReach * kExpansionReach) near.push_back(j);
+    }
+    std::sort(near.begin(), near.end());
+    for (int j : near) {
       const Candidate k = MakeCandidate(A, B, i, j, 0);
       bool ok = true;
       for (std::size_t s = 0; s < consolidated && ok; ++s) ok = Compatible(A, B, pairs[s], k);
