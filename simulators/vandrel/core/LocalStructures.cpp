@@ -327,24 +327,26 @@ inline int CountBits(std::uint64_t x) {
 
 // The cylinders' differing and total marks over their common valid cells: |a xor b|
 // and |a| + |b| = |a xor b| + 2 |a and b|; both 0 when too few cells are common.
+// Without branches: which pairs have enough cells in common is data, not a pattern.
 struct MarkCounts {
   int diff = 0, norm = 0;
 };
 template <typename Count>
 [[gnu::always_inline]] inline MarkCounts CountMarks(const Cylinder& a, const Cylinder& b, Count count) {
   const std::uint64_t v = a.valid & b.valid;
-  if (count(v) < kMinCommonCells) return {};
+  const bool enough = count(v) >= kMinCommonCells;
   int diff = 0, both = 0;
   for (int d = 0; d < kCylinderDirections; ++d) {
     const std::uint64_t x = a.bits[d] & v, y = b.bits[d] & v;
     diff += count(x ^ y);
     both += count(x & y);
   }
-  return {diff, diff + 2 * both};
+  return {enough ? diff : 0, enough ? diff + 2 * both : 0};
 }
 
 inline float Similarity(MarkCounts m) {
-  return m.norm == 0 ? 0.0f : 1.0f - static_cast<float>(m.diff) / static_cast<float>(m.norm);
+  const float ratio = static_cast<float>(m.diff) / static_cast<float>(std::max(m.norm, 1));
+  return m.norm == 0 ? 0.0f : 1.0f - ratio;
 }
 
 struct PortableCount {
@@ -352,17 +354,19 @@ struct PortableCount {
 };
 
 template <typename Count>
-[[gnu::always_inline]] inline void CollectSimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least,
-                                                       std::vector<SimilarPair>& out, Count count) {
-  out.clear();
+[[gnu::always_inline]] inline int CollectSimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least,
+                                                      SimilarPair* out, Count count) {
   // Minutiae turned further apart than a placement turns the finger (plus the
   // directions' own error) are not the same minutia. Those of B that may pair with a
   // minutia of A lie in one run of its directions (two where it wraps past 2 pi); the
-  // run is taken a little wide and each pair still checked.
+  // run is taken a little wide and each pair still checked. Every pair visited is
+  // written and kept or not by the count, without a branch: whether a pair is alike
+  // enough is as good as random to the processor.
   const float reach = std::acos(kMinPairTurnCos) + 0.01f;
   const float* first = B.sortedDirections.data();
   const float* last = first + B.sortedDirections.size();
   const int na = static_cast<int>(A.minutiae.size());
+  int listed = 0;
   for (int i = 0; i < na; ++i) {
     if (!A.cylinders[i].usable) continue;
     const Cylinder& ci = A.cylinders[i];
@@ -380,24 +384,23 @@ template <typename Count>
     for (int run = 0; run < 2; ++run)
       for (const float* p = std::lower_bound(first, last, from[run]); p != last && *p <= to[run]; ++p) {
         const int j = B.byDirection[static_cast<std::size_t>(p - first)];
-        if (!B.cylinders[j].usable || cosI * B.cosDir[j] + sinI * B.sinDir[j] < kMinPairTurnCos) continue;
-        const MarkCounts marks = CountMarks(ci, B.cylinders[j], count);
-        // Most pairs fall short: a test on the counts (with one mark of slack for the
-        // rounding of the ratio) spares them the division.
-        if (static_cast<float>(marks.norm - marks.diff + 1) < least * static_cast<float>(marks.norm)) continue;
-        const float similarity = Similarity(marks);
-        if (similarity >= least) out.push_back({similarity, i, j});
+        const float similarity = Similarity(CountMarks(ci, B.cylinders[j], count));
+        const bool keep = B.cylinders[j].usable & (cosI * B.cosDir[j] + sinI * B.sinDir[j] >= kMinPairTurnCos) &
+                          (similarity >= least);
+        out[listed] = {similarity, i, j};
+        listed += keep;
       }
   }
+  return listed;
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 #define VANDREL_HW_POPCOUNT 1
 // The same, compiled for the processor's bit count instruction: everything above is
 // inlined here, where the builtin becomes that instruction.
-__attribute__((target("popcnt"))) void CollectSimilarPairsHw(const MatchTemplate& A, const MatchTemplate& B,
-                                                              float least, std::vector<SimilarPair>& out) {
-  CollectSimilarPairs(A, B, least, out, [](std::uint64_t x) { return __builtin_popcountll(x); });
+__attribute__((target("popcnt"))) int CollectSimilarPairsHw(const MatchTemplate& A, const MatchTemplate& B,
+                                                             float least, SimilarPair* out) {
+  return CollectSimilarPairs(A, B, least, out, [](std::uint64_t x) { return __builtin_popcountll(x); });
 }
 #endif
 
@@ -405,14 +408,11 @@ __attribute__((target("popcnt"))) void CollectSimilarPairsHw(const MatchTemplate
 
 float CylinderSimilarity(const Cylinder& a, const Cylinder& b) { return Similarity(CountMarks(a, b, PortableCount{})); }
 
-void SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, std::vector<SimilarPair>& out) {
+int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out) {
 #ifdef VANDREL_HW_POPCOUNT
-  if (__builtin_cpu_supports("popcnt")) {
-    CollectSimilarPairsHw(A, B, least, out);
-    return;
-  }
+  if (__builtin_cpu_supports("popcnt")) return CollectSimilarPairsHw(A, B, least, out);
 #endif
-  CollectSimilarPairs(A, B, least, out, PortableCount{});
+  return CollectSimilarPairs(A, B, least, out, PortableCount{});
 }
 
 }  // namespace mivex::vandrel

@@ -77,14 +77,14 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& out
 // Similarity of two cylinders in 0..1 over the cells valid in both.
 float CylinderSimilarity(const Cylinder& a, const Cylinder& b);
 
-// The minutia pairs of A and B whose cylinders are at least `least` alike, row by row
-// (A's index first). Pairs that cannot match are left out: an unusable cylinder, or
-// directions further apart than kMinPairTurnCos allows. Uses the processor's bit
-// count instruction where there is one.
+// The minutia pairs of A and B whose cylinders are at least `least` alike, written to
+// `out` (room for A's times B's minutiae); returns how many. Pairs that cannot match
+// are left out: an unusable cylinder, or directions further apart than
+// kMinPairTurnCos allows. Uses the processor's bit count instruction where there is one.
 struct SimilarPair {
   float similarity;
   int a, b;
 };
-void SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, std::vector<SimilarPair>& out);
+int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out);
 
 }  // namespace mivex::vandrel

@@ -4,7 +4,9 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <numbers>
+#include <span>
 
 #include "BlockOps.h"
 #include "VandrelParams.h"
@@ -83,9 +85,8 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   MatchResult result;
   const int na = static_cast<int>(A.minutiae.size()), nb = static_cast<int>(B.minutiae.size());
   if (na < 2 || nb < 2) return result;
-  std::vector<SimilarPair> similar;
-  similar.reserve(static_cast<std::size_t>(na) * static_cast<std::size_t>(nb));
-  SimilarPairs(A, B, kMinPairSimilarity, similar);
+  const auto buffer = std::make_unique_for_overwrite<SimilarPair[]>(static_cast<std::size_t>(na) * static_cast<std::size_t>(nb));
+  const std::span<SimilarPair> similar(buffer.get(), static_cast<std::size_t>(SimilarPairs(A, B, kMinPairSimilarity, buffer.get())));
   if (similar.empty()) return result;
   const std::size_t keep = std::min<std::size_t>(similar.size(), kCandidatePairs);
   // Equal similarities are common (ratios of small counts): ordered by index, the
