@@ -349,6 +349,46 @@ TEST(VandrelMatcher, DifferentFingersStayLow) {
   EXPECT_EQ(Score({}, finger), 0);
 }
 
+TEST(VandrelMatcher, UnpairedMinutiaeOfPoorQualityWeighLess) {
+  std::mt19937 rng(21);
+  // Extra minutiae among a print's own, apart from them.
+  auto extrasFor = [&](const std::vector<Minutia>& print) {
+    std::vector<Minutia> extras;
+    for (const Minutia& m : RandomFinger(rng, 60)) {
+      bool clear = m.x > 40 && m.x < 220 && m.y > 40 && m.y < 260;
+      for (const Minutia& o : print) clear = clear && std::hypot(o.x - m.x, o.y - m.y) >= 12;
+      if (clear && extras.size() < 10) extras.push_back(m);
+    }
+    return extras;
+  };
+  for (int trial = 0; trial < 5; ++trial) {
+    const std::vector<Minutia> finger = RandomFinger(rng, 30);
+    const std::vector<Minutia> press = Press(finger, rng, 0.2f, 10, -5, 0);
+    const std::vector<Minutia> extrasA = extrasFor(finger), extrasB = extrasFor(press);
+    auto raw = [&](float extraQuality, float ownQuality) {
+      std::vector<Minutia> a = finger, b = press;
+      for (auto* print : {&a, &b})
+        for (Minutia& m : *print) m.quality = ownQuality;
+      for (Minutia m : extrasA) {
+        m.quality = extraQuality;
+        a.push_back(m);
+      }
+      for (Minutia m : extrasB) {
+        m.quality = extraQuality;
+        b.push_back(m);
+      }
+      MatchTemplate ta, tb;
+      BuildMatchTemplate(a, ta);
+      BuildMatchTemplate(b, tb);
+      return MatchTemplates(ta, tb).raw;
+    };
+    // Unpaired smudge-like minutiae cost less than sharp ones...
+    EXPECT_GT(raw(0.05f, 0.5f), raw(0.9f, 0.5f)) << trial;
+    // ...and quality at or above the full weight, or unknown (read as 0.5), changes nothing.
+    EXPECT_FLOAT_EQ(raw(0.5f, 0.5f), raw(1.0f, 1.0f)) << trial;
+  }
+}
+
 TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> offset(-80, 80), turn(-3.2f, 3.2f);

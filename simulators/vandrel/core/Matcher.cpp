@@ -209,31 +209,37 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   }
 
   // How many minutiae of each print lie where the other print was seen.
-  int overlapA = 0, overlapB = 0;
+  // A minutia of poor quality (a smudge, the print's edge, or one sample alone of an
+  // enrollment) may well be spurious: where it finds no partner it counts for less.
+  // Unknown quality (records without quality bytes) reads 0.5 and counts fully.
+  const auto weight = [](float quality) {
+    return 1.0f - kOverlapQualityDiscount * std::max(0.0f, 1.0f - quality * (1 / kOverlapFullQuality));
+  };
+  float overlapA = 0, overlapB = 0;
   for (const Minutia& m : A.minutiae)
-    overlapA += B.region.Inside(fit.c * m.x - fit.s * m.y + fit.tx, fit.s * m.x + fit.c * m.y + fit.ty);
+    if (B.region.Inside(fit.c * m.x - fit.s * m.y + fit.tx, fit.s * m.x + fit.c * m.y + fit.ty)) overlapA += weight(m.quality);
   for (const Minutia& m : B.minutiae) {
     const float dx = m.x - fit.tx, dy = m.y - fit.ty;
-    overlapB += A.region.Inside(fit.c * dx + fit.s * dy, -fit.s * dx + fit.c * dy);
+    if (A.region.Inside(fit.c * dx + fit.s * dy, -fit.s * dx + fit.c * dy)) overlapB += weight(m.quality);
   }
   for (const Candidate& k : pairs) result.pairs.emplace_back(k.a, k.b);
   const int k = static_cast<int>(pairs.size());
   result.similaritySum = best;
-  result.overlapA = std::max(overlapA, k);
-  result.overlapB = std::max(overlapB, k);
+  result.overlapA = std::max(overlapA, static_cast<float>(k));
+  result.overlapB = std::max(overlapB, static_cast<float>(k));
   result.raw = RawSimilarity(k, static_cast<int>(consolidated), best, result.overlapA, result.overlapB);
   result.score = CalibratedScore(result.raw);
   return result;
 }
 
-float RawSimilarity(int paired, int consolidated, float similaritySum, int overlapA, int overlapB) {
+float RawSimilarity(int paired, int consolidated, float similaritySum, float overlapA, float overlapB) {
   if (consolidated < 3) return 0;
   // The share of the smaller overlap that paired (slack for small overlaps, where a few
   // chance pairs are a large share), damped for few pairs, and weighted mildly by how
   // alike the paired neighbourhoods are: leaning on pair counts keeps the chance
   // scores of prints with dense or sparse, sharp or blurred minutiae alike.
   const float k = static_cast<float>(paired);
-  const float share = k / (static_cast<float>(std::min(overlapA, overlapB)) + kOverlapSlack);
+  const float share = k / (std::min(overlapA, overlapB) + kOverlapSlack);
   return share * k / (k + kFewPairsDamping) * std::pow(similaritySum / k, kLocalSimilarityWeight);
 }
 

@@ -15,12 +15,13 @@ struct MatchResult {
   int score = 0;     // on the false-acceptance scale
   std::vector<std::pair<int, int>> pairs;  // (index in a, index in b)
   float similaritySum = 0;  // local similarities of the consolidated pairs
-  int overlapA = 0, overlapB = 0;  // minutiae of each print inside the other's region
+  float overlapA = 0, overlapB = 0;  // minutiae of each print inside the other's region, by quality
 };
 
 // The consolidated similarity from the number of paired minutiae (all, and those found
-// by consolidation), their local similarities and how many minutiae could have paired.
-float RawSimilarity(int paired, int consolidated, float similaritySum, int overlapA, int overlapB);
+// by consolidation), their local similarities and how many minutiae could have paired
+// (weighted by their quality).
+float RawSimilarity(int paired, int consolidated, float similaritySum, float overlapA, float overlapB);
 
 MatchResult MatchTemplates(const MatchTemplate& a, const MatchTemplate& b);
 

@@ -106,6 +106,10 @@ constexpr float kExpansionReach = 16.0f;  // a minutia this close to its aligned
 
 // Consolidated similarity from the pairs.
 constexpr float kOverlapSlack = 10.0f;           // added to the smaller overlap count
+// An unpaired minutia in the overlap counts fully from this quality up; below, it
+// counts down to 1 - kOverlapQualityDiscount at quality 0.
+constexpr float kOverlapFullQuality = 0.5f;
+constexpr float kOverlapQualityDiscount = 0.8f;
 constexpr float kFewPairsDamping = 4.0f;        // k pairs count k / (k + this)
 constexpr float kLocalSimilarityWeight = 0.3f;  // exponent of the mean local similarity
 
@@ -131,7 +135,7 @@ namespace mivex::vandrel::params {
 // many decades per unit of raw similarity. Fitted with `vandrel-sim-eval --fit --also`
 // on 143 766 impostor comparisons of simulated fingers pooled with the 2 x 2 880 of two
 // real development sets (real impostors score lower: on those the scale is cautious).
-constexpr float kCalibrationRaw[] = {0.0000f, 0.0654f, 0.0904f, 0.1113f, 0.1298f, 0.1482f, 0.1654f};
+constexpr float kCalibrationRaw[] = {0.0000f, 0.0659f, 0.0924f, 0.1145f, 0.1344f, 0.1524f, 0.1709f};
 constexpr float kCalibrationDecades[] = {0.0f, 0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f};
-constexpr float kCalibrationTailSlope = 28.55f;
+constexpr float kCalibrationTailSlope = 27.64f;
 }  // namespace mivex::vandrel::params
