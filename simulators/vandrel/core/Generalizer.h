@@ -1,9 +1,10 @@
 #pragma once
 // Enrollment from three samples. The sample that agrees best with the other two is the
 // anchor. The others are refused unless both reach the generalization threshold against
-// it. A sample tied to the anchor strongly enough to trust its alignment is carried
-// into the anchor's frame elastically and joins the record; a weakly tied one only
-// counted towards agreement, as its minutiae could land in the wrong places.
+// it. A sample tied to the anchor strongly enough to trust its alignment (at 1 % false
+// acceptance or better) is carried into the anchor's frame elastically and joins the
+// record; a more weakly tied one (a host may set a lower threshold) only counted towards
+// agreement, as its minutiae could land in the wrong places.
 //
 // Minutiae of the joined samples that fall together (at most one per sample) become
 // one minutia at their mean place and direction. A minutia seen once stands (one press

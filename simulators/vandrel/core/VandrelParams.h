@@ -118,7 +118,9 @@ constexpr float kMergeDistance = 14.0f;   // aligned minutiae this close and thi
 constexpr float kMergeAngle = 0.6f;
 constexpr float kMergeAngleCost = 10.0f;  // pixels per radian when the closest merges go first
 constexpr float kAlignStiffness = 50.0f;  // pixels; reach over which the elastic alignment stays rigid
-constexpr int kJoinScore = 70;           // a sample tied to the anchor this strongly adds its minutiae
+// A sample tied to the anchor this strongly (1 % false acceptance, the default
+// generalization threshold) adds its minutiae; below, its alignment is not trusted.
+constexpr int kJoinScore = 47;
 // Quality factor of a merged minutia by the number of samples that show it.
 constexpr float kSupportQuality[4] = {0.0f, 0.75f, 0.9f, 1.05f};
 
