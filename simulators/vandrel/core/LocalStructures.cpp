@@ -385,10 +385,9 @@ template <typename Count>
       for (const float* p = std::lower_bound(first, last, from[run]); p != last && *p <= to[run]; ++p) {
         const int j = B.byDirection[static_cast<std::size_t>(p - first)];
         const float similarity = Similarity(CountMarks(ci, B.cylinders[j], count));
-        const bool keep = B.cylinders[j].usable & (cosI * B.cosDir[j] + sinI * B.sinDir[j] >= kMinPairTurnCos) &
-                          (similarity >= least);
+        const bool turnable = cosI * B.cosDir[j] + sinI * B.sinDir[j] >= kMinPairTurnCos;
         out[listed] = {similarity, i, j};
-        listed += keep;
+        listed += int{B.cylinders[j].usable} & int{turnable} & int{similarity >= least};
       }
   }
   return listed;
