@@ -118,8 +118,8 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   // Pairs whose rotations differ by more than the tolerance never agree. Rotations in
   // sectors wider than the tolerance: a candidate can only agree with those of its own
   // sector and the two beside it, a superset narrowed by the exact test.
-  constexpr int kSectors = 18;
-  static_assert(kSectors * 20 <= 360, "sectors are at least as wide as the rotation tolerance (about 20 degrees)");
+  constexpr int kSectors = 18;  // 20 degrees each
+  static_assert(kCosDirectionTolerance >= 0.9397f, "rotations that agree lie within 20 degrees of each other");
   std::uint64_t sectorMembers[kSectors] = {};
   std::vector<int> sector(static_cast<std::size_t>(count));
   for (int c = 0; c < count; ++c) {
