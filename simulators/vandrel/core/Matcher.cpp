@@ -208,7 +208,9 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
     }
   }
 
-  // How many minutiae of each print lie where the other print was seen.
+  // How many minutiae of each print lie well inside the other print's region: its
+  // outermost ring of cells is where its own minutiae thin out (the border keeps
+  // none, cylinders there are half empty), so a minutia landing there is not missed.
   // A minutia of poor quality (a smudge, the print's edge, or one sample alone of an
   // enrollment) may well be spurious: where it finds no partner it counts for less.
   // Unknown quality (records without quality bytes) reads 0.5 and counts fully.
@@ -217,10 +219,11 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   };
   float overlapA = 0, overlapB = 0;
   for (const Minutia& m : A.minutiae)
-    if (B.region.Inside(fit.c * m.x - fit.s * m.y + fit.tx, fit.s * m.x + fit.c * m.y + fit.ty)) overlapA += weight(m.quality);
+    if (B.region.ClearRadius(fit.c * m.x - fit.s * m.y + fit.tx, fit.s * m.x + fit.c * m.y + fit.ty) > 0)
+      overlapA += weight(m.quality);
   for (const Minutia& m : B.minutiae) {
     const float dx = m.x - fit.tx, dy = m.y - fit.ty;
-    if (A.region.Inside(fit.c * dx + fit.s * dy, -fit.s * dx + fit.c * dy)) overlapB += weight(m.quality);
+    if (A.region.ClearRadius(fit.c * dx + fit.s * dy, -fit.s * dx + fit.c * dy) > 0) overlapB += weight(m.quality);
   }
   for (const Candidate& k : pairs) result.pairs.emplace_back(k.a, k.b);
   const int k = static_cast<int>(pairs.size());

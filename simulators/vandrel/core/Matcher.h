@@ -15,7 +15,7 @@ struct MatchResult {
   int score = 0;     // on the false-acceptance scale
   std::vector<std::pair<int, int>> pairs;  // (index in a, index in b)
   float similaritySum = 0;  // local similarities of the consolidated pairs
-  float overlapA = 0, overlapB = 0;  // minutiae of each print inside the other's region, by quality
+  float overlapA = 0, overlapB = 0;  // minutiae of each print well inside the other's region, by quality
 };
 
 // The consolidated similarity from the number of paired minutiae (all, and those found

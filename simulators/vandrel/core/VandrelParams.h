@@ -137,7 +137,7 @@ namespace mivex::vandrel::params {
 // many decades per unit of raw similarity. Fitted with `vandrel-sim-eval --fit --also`
 // on 143 766 impostor comparisons of simulated fingers pooled with the 2 x 2 880 of two
 // real development sets (real impostors score lower: on those the scale is cautious).
-constexpr float kCalibrationRaw[] = {0.0000f, 0.0659f, 0.0924f, 0.1145f, 0.1344f, 0.1524f, 0.1709f};
+constexpr float kCalibrationRaw[] = {0.0000f, 0.0705f, 0.0975f, 0.1199f, 0.1400f, 0.1583f, 0.1754f};
 constexpr float kCalibrationDecades[] = {0.0f, 0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f};
-constexpr float kCalibrationTailSlope = 27.64f;
+constexpr float kCalibrationTailSlope = 28.44f;
 }  // namespace mivex::vandrel::params
