@@ -62,7 +62,7 @@ constexpr CellGrid kGrid = MakeCellGrid();
 // region's clear radius takes (whole raster cells).
 struct CellsWithin {
   static constexpr int kSteps = 8;
-  static constexpr float kStep = 16.0f;
+  static constexpr float kStep = PrintRegion::kRasterCell;
   std::uint64_t mask[kSteps + 1] = {};
   std::uint64_t Of(float radius) const {
     return mask[std::min(static_cast<int>(radius * (1 / kStep)), kSteps)];
@@ -404,8 +404,6 @@ __attribute__((target("popcnt"))) int CollectSimilarPairsHw(const MatchTemplate&
 #endif
 
 }  // namespace
-
-float CylinderSimilarity(const Cylinder& a, const Cylinder& b) { return Similarity(CountMarks(a, b, PortableCount{})); }
 
 int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out) {
 #ifdef VANDREL_HW_POPCOUNT

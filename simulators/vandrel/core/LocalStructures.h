@@ -40,11 +40,9 @@ class PrintRegion {
   // (dx[k], dy[k]) turned by the angle whose cosine and sine are (c, s); bit k of the
   // result.
   std::uint64_t InsideOffsets(float x, float y, float c, float s, const float* dx, const float* dy, int count) const;
-  // True when every point within `radius` of (x, y) is inside, as far as ClearRadius sees.
-  bool InsideAround(float x, float y, float radius) const { return ClearRadius(x, y) >= radius; }
+  static constexpr int kRasterCell = 16;  // pixels per cell of the raster; clear radii are multiples
 
  private:
-  static constexpr int kRasterCell = 16;  // pixels per cell of the raster
   // The cell holding (x, y); off the raster, the corner cell of the frame.
   std::size_t CellAt(float x, float y) const {
     const float fx = (x - x0_) * (1.0f / kRasterCell), fy = (y - y0_) * (1.0f / kRasterCell);
@@ -73,9 +71,6 @@ struct MatchTemplate {
 
 // Prepares a template for matching from its minutiae.
 void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& out);
-
-// Similarity of two cylinders in 0..1 over the cells valid in both.
-float CylinderSimilarity(const Cylinder& a, const Cylinder& b);
 
 // The minutia pairs of A and B whose cylinders are at least `least` alike, written to
 // `out` (room for A's times B's minutiae); returns how many. Pairs that cannot match
