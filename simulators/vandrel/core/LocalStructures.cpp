@@ -139,9 +139,6 @@ constexpr RelativeDirectionBins kRelativeDirectionBins = MakeRelativeDirectionBi
 
 }  // namespace
 
-// The print region a template's minutiae span: a coarse raster of the cells near some
-// minutia, with the gaps between the outermost cells of every row and column filled
-// (a cheap stand-in for the enlarged convex hull).
 namespace {
 
 // Sorts (key, index) pairs by key, ties by index, into the sorted keys and the indices
@@ -198,9 +195,9 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
     for (int x = left[static_cast<std::size_t>(y)]; x <= right[static_cast<std::size_t>(y)]; ++x)
       cells_[y * w + x] = top[static_cast<std::size_t>(x)] <= y && y <= bottom[static_cast<std::size_t>(x)];
   // Chessboard distance of every inside cell to the nearest outside cell: two passes
-  // over the raster, the frame (outside) keeping them off its edges. The cell just
-  // done is carried along the row rather than read back.
-  // Without branches, and with the cap to a byte kept off the chain of minima.
+  // over the raster, the frame (outside) keeping them off its edges. Without branches:
+  // the cell just done is carried along the row rather than read back, and the cap to
+  // a byte is kept off the chain of minima.
   depth_.assign(cells_.size(), 0);
   for (int y = 1; y < h_ - 1; ++y) {
     int previous = 0;
@@ -252,9 +249,14 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
     t.cosDir[i] = std::cos(minutiae[i].direction);
     t.sinDir[i] = std::sin(minutiae[i].direction);
   }
+  // Directions in [0, 2 pi): sorted for matching, and in 240ths of a turn for marking.
+  std::vector<float> heading(n);
   std::vector<std::pair<float, int>> keyed(n);
-  for (std::size_t i = 0; i < n; ++i)
-    keyed[i] = {minutiae[i].direction - 2 * kPi * std::floor(minutiae[i].direction * (0.5f / kPi)), static_cast<int>(i)};
+  for (std::size_t i = 0; i < n; ++i) {
+    const float turned = minutiae[i].direction - 2 * kPi * std::floor(minutiae[i].direction * (0.5f / kPi));
+    keyed[i] = {turned, static_cast<int>(i)};
+    heading[i] = turned * kStepsPerRadian;
+  }
   SortByKey(keyed, t.sortedDirections, t.byDirection);
   t.region = PrintRegion(minutiae);
   const PrintRegion& region = t.region;
@@ -275,11 +277,6 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
   // Marks neighbour j in minutia i's cylinder: its position (dx, dy) turned into i's
   // frame, and its direction relative to i's.
   std::vector<int> neighbours(n, 0);
-  std::vector<float> heading(n);  // in steps, 0..240
-  for (std::size_t i = 0; i < n; ++i) {
-    const float steps = minutiae[i].direction * kStepsPerRadian;
-    heading[i] = steps - kTurnSteps * std::floor(steps * (1.0f / kTurnSteps));
-  }
   auto mark = [&](std::size_t i, std::size_t j, float dx, float dy) {
     Cylinder& c = t.cylinders[i];
     ++neighbours[i];
@@ -367,12 +364,13 @@ template <typename Count>
   const float* last = first + B.sortedDirections.size();
   const int na = static_cast<int>(A.minutiae.size());
   int listed = 0;
-  for (int i = 0; i < na; ++i) {
+  for (int k = 0; k < na; ++k) {
+    const int i = A.byDirection[static_cast<std::size_t>(k)];
     if (!A.cylinders[i].usable) continue;
     const Cylinder& ci = A.cylinders[i];
     const float cosI = A.cosDir[i], sinI = A.sinDir[i];
     // The run of directions from d - reach to d + reach, as up to two intervals.
-    const float d = A.minutiae[i].direction - 2 * kPi * std::floor(A.minutiae[i].direction * (0.5f / kPi));
+    const float d = A.sortedDirections[static_cast<std::size_t>(k)];
     float from[2] = {d - reach, 0}, to[2] = {d + reach, -1};
     if (from[0] < 0) {
       from[1] = from[0] + 2 * kPi, to[1] = 2 * kPi;
