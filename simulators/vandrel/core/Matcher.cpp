@@ -104,17 +104,19 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
 
   // Grow a mutually compatible set from each of the best local matches; keep the
   // set with the highest total similarity. Seeds already taken into an earlier set
-  // would mostly grow that set again and are skipped; every pair of candidates is
-  // judged at most once.
+  // would mostly grow that set again and are skipped. Sets of candidates are 64-bit
+  // masks, so what a grown set rules out (candidates sharing a minutia with a member,
+  // or turned too differently) leaves the open candidates without a branch; every
+  // pair of candidates is judged at most once.
   const int count = static_cast<int>(keep);
   static_assert(kCandidatePairs <= 64, "candidate sets are 64-bit masks");
-  std::vector<std::int8_t> agree(static_cast<std::size_t>(count) * count, -1);
-  auto compatible = [&](int x, int y) {
-    std::int8_t& known = agree[static_cast<std::size_t>(x) * count + y];
-    if (known < 0) known = agree[static_cast<std::size_t>(y) * count + x] =
-                       Compatible(A, B, candidates[x], candidates[y]) ? 1 : 0;
-    return known == 1;
-  };
+  auto bit = [](int c) { return std::uint64_t{1} << c; };
+  // Candidates sharing a minutia of A or of B with candidate c (c among them).
+  std::vector<std::uint64_t> withA(static_cast<std::size_t>(na), 0), withB(static_cast<std::size_t>(nb), 0);
+  for (int c = 0; c < count; ++c) {
+    withA[candidates[c].a] |= bit(c);
+    withB[candidates[c].b] |= bit(c);
+  }
   // Pairs whose rotations differ by more than the tolerance never agree. Rotations in
   // sectors wider than the tolerance: a candidate can only agree with those of its own
   // sector and the two beside it, a superset narrowed by the exact test.
@@ -127,45 +129,52 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
     const float turn = B.minutiae[candidates[c].b].direction - A.minutiae[candidates[c].a].direction;
     const float turns = turn * (1 / kTurn);
     sector[c] = std::clamp(static_cast<int>((turns - std::floor(turns)) * kSectors), 0, kSectors - 1);
-    sectorMembers[sector[c]] |= std::uint64_t{1} << c;
+    sectorMembers[sector[c]] |= bit(c);
   }
-  auto reachable = [&](int c) {
+  // What candidate c leaves open: those within reach of its rotation that share no
+  // minutia with it.
+  std::vector<std::uint64_t> leaves(static_cast<std::size_t>(count));
+  for (int c = 0; c < count; ++c) {
     const int s = sector[c];
-    return sectorMembers[(s + kSectors - 1) % kSectors] | sectorMembers[s] | sectorMembers[(s + 1) % kSectors];
+    leaves[c] = (sectorMembers[(s + kSectors - 1) % kSectors] | sectorMembers[s] | sectorMembers[(s + 1) % kSectors]) &
+                ~(withA[candidates[c].a] | withB[candidates[c].b]);
+  }
+  // Judgements so far: judged[x] has bit y when x and y were compared, agrees[x] when
+  // they agreed.
+  std::vector<std::uint64_t> judged(static_cast<std::size_t>(count), 0), agrees(static_cast<std::size_t>(count), 0);
+  auto agreesWithAll = [&](std::uint64_t members, int c) {
+    if (members & judged[c] & ~agrees[c]) return false;
+    for (std::uint64_t unjudged = members & ~judged[c]; unjudged != 0; unjudged &= unjudged - 1) {
+      const int m = std::countr_zero(unjudged);
+      const bool ok = Compatible(A, B, candidates[m], candidates[c]);
+      judged[c] |= bit(m);
+      judged[m] |= bit(c);
+      if (!ok) return false;
+      agrees[c] |= bit(m);
+      agrees[m] |= bit(c);
+    }
+    return true;
   };
   std::vector<int> set, bestSet;
-  std::vector<std::uint8_t> usedA(static_cast<std::size_t>(na)), usedB(static_cast<std::size_t>(nb));
-  std::vector<std::uint8_t> taken(static_cast<std::size_t>(count), 0);
+  std::uint64_t taken = 0;
   float best = 0;
   const int seeds = std::min(kSeeds, count);
   for (int seed = 0; seed < seeds; ++seed) {
-    if (taken[seed]) continue;
+    if (taken & bit(seed)) continue;
     set.assign(1, seed);
-    std::fill(usedA.begin(), usedA.end(), 0);
-    std::fill(usedB.begin(), usedB.end(), 0);
-    usedA[candidates[seed].a] = usedB[candidates[seed].b] = 1;
+    std::uint64_t members = bit(seed);
     float total = candidates[seed].similarity;
     // Candidates still open, visited in order of similarity.
-    std::uint64_t open = reachable(seed) & ~(std::uint64_t{1} << seed);
-    while (open != 0) {
+    for (std::uint64_t open = leaves[seed]; open != 0;) {
       const int c = std::countr_zero(open);
       open &= open - 1;
-      const Candidate& k = candidates[c];
-      if (usedA[k.a] || usedB[k.b]) continue;
-      bool ok = true;
-      for (int member : set)
-        if (!compatible(member, c)) {
-          ok = false;
-          break;
-        }
-      if (!ok) continue;
+      if (!agreesWithAll(members, c)) continue;
       set.push_back(c);
-      usedA[k.a] = usedB[k.b] = 1;
-      total += k.similarity;
-      open &= reachable(c);
+      members |= bit(c);
+      total += candidates[c].similarity;
+      open &= leaves[c];
     }
-    if (set.size() >= 3)
-      for (int member : set) taken[member] = 1;
+    if (set.size() >= 3) taken |= members;
     if (total > best) {
       best = total;
       bestSet = set;
@@ -177,8 +186,7 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
 
   // Pairs whose neighbourhoods differ too much to be candidates (near the edge of the
   // common area, or behind spurious minutiae) still count when they fit the set.
-  std::fill(usedA.begin(), usedA.end(), 0);
-  std::fill(usedB.begin(), usedB.end(), 0);
+  std::vector<std::uint8_t> usedA(static_cast<std::size_t>(na), 0), usedB(static_cast<std::size_t>(nb), 0);
   for (const Candidate& k : pairs) usedA[k.a] = usedB[k.b] = 1;
   const Rigid fit = FitPairs(A, B, pairs);
   const std::size_t consolidated = pairs.size();
