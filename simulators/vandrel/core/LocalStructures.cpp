@@ -109,15 +109,16 @@ constexpr MarkTable kMarks = MakeMarkTable();
 
 // The direction bins a neighbour marks, by its direction relative to the minutia's:
 // the bin it falls in, and the neighbouring bin too when it lies less than a quarter
-// of a bin from their common edge. Bin d covers relative directions from
-// -pi + d * bin. Directions are counted in 240ths of a turn (the records' resolution);
-// the table takes the difference of two headings in 0..240, rounded, plus
-// kRelativeOffset, so that no wrapping is needed.
+// of a bin from their common edge (else the same bin twice, so that marking is always
+// two stores). Bin d covers relative directions from -pi + d * bin. Directions are
+// counted in 240ths of a turn (the records' resolution); the table takes the
+// difference of two headings in 0..240, rounded, plus kRelativeOffset, so that no
+// wrapping is needed.
 constexpr int kTurnSteps = 240;
 constexpr float kStepsPerRadian = kTurnSteps / (2 * kPi);
 constexpr int kRelativeOffset = kTurnSteps + kTurnSteps / 2;
 struct RelativeDirectionBins {
-  std::uint8_t bins[kRelativeOffset + kTurnSteps + 1] = {};
+  std::uint8_t bin[kRelativeOffset + kTurnSteps + 1][2] = {};
 };
 constexpr RelativeDirectionBins MakeRelativeDirectionBins() {
   static_assert(kTurnSteps % (4 * kCylinderDirections) == 0, "quarters of a bin are whole steps");
@@ -127,11 +128,11 @@ constexpr RelativeDirectionBins MakeRelativeDirectionBins() {
     // Steps from -pi, in 0..239.
     const int step = ((index - kRelativeOffset + kTurnSteps / 2) % kTurnSteps + kTurnSteps) % kTurnSteps;
     const int bin = step / binSteps, into = step % binSteps;
-    std::uint8_t m = static_cast<std::uint8_t>(1u << bin);
-    if (4 * into < binSteps)
-      m = static_cast<std::uint8_t>(m | 1u << ((bin + kCylinderDirections - 1) % kCylinderDirections));
-    if (4 * (binSteps - into) < binSteps) m = static_cast<std::uint8_t>(m | 1u << ((bin + 1) % kCylinderDirections));
-    t.bins[index] = m;
+    int second = bin;
+    if (4 * into < binSteps) second = (bin + kCylinderDirections - 1) % kCylinderDirections;
+    if (4 * (binSteps - into) < binSteps) second = (bin + 1) % kCylinderDirections;
+    t.bin[index][0] = static_cast<std::uint8_t>(bin);
+    t.bin[index][1] = static_cast<std::uint8_t>(second);
   }
   return t;
 }
@@ -274,21 +275,24 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
                         kAllCells;
     validCells[i] = std::popcount(c.valid);
   }
-  // Marks neighbour j in minutia i's cylinder: its position (dx, dy) turned into i's
-  // frame, and its direction relative to i's.
+  // Marks neighbour j in minutia i's cylinder when `near`: its position (dx, dy)
+  // turned into i's frame, and its direction relative to i's. Without branches: the
+  // pairs visited are all those within reach of each other's rows, and which of them
+  // are near is as good as random to the processor.
   std::vector<int> neighbours(n, 0);
-  auto mark = [&](std::size_t i, std::size_t j, float dx, float dy) {
+  auto mark = [&](std::size_t i, std::size_t j, float dx, float dy, bool near) {
     Cylinder& c = t.cylinders[i];
-    ++neighbours[i];
+    neighbours[i] += int{near};
     const float ci = t.cosDir[i], si = t.sinDir[i];
     const float px = dx * ci + dy * si, py = -dx * si + dy * ci;
-    const std::uint8_t bins =
-        kRelativeDirectionBins.bins[static_cast<int>(heading[j] - heading[i] + (kRelativeOffset + 0.5f))];
-    const int qx = static_cast<int>(px * (1 / kMarkStep) + kMarkSide / 2 + 1) - 1;
-    const int qy = static_cast<int>(py * (1 / kMarkStep) + kMarkSide / 2 + 1) - 1;
-    if (qx < 0 || qy < 0 || qx >= kMarkSide || qy >= kMarkSide) return;
-    const std::uint64_t spatial = kMarks.mask[qy * kMarkSide + qx] & c.valid;
-    for (int d = 0; d < kCylinderDirections; ++d) c.bits[d] |= spatial & (std::uint64_t{0} - (bins >> d & 1u));
+    const std::uint8_t* bins = kRelativeDirectionBins.bin[static_cast<int>(heading[j] - heading[i] + (kRelativeOffset + 0.5f))];
+    // A near neighbour's cell always lies on the table; the clamp only keeps the
+    // others' reads on it.
+    const int qx = std::clamp(static_cast<int>(px * (1 / kMarkStep) + kMarkSide / 2 + 1) - 1, 0, kMarkSide - 1);
+    const int qy = std::clamp(static_cast<int>(py * (1 / kMarkStep) + kMarkSide / 2 + 1) - 1, 0, kMarkSide - 1);
+    const std::uint64_t spatial = kMarks.mask[qy * kMarkSide + qx] & c.valid & (std::uint64_t{0} - near);
+    c.bits[bins[0]] |= spatial;
+    c.bits[bins[1]] |= spatial;
   };
   // Every pair within reach once, found along the minutiae sorted top to bottom.
   for (std::size_t i = 0; i < n; ++i) keyed[i] = {minutiae[i].y, static_cast<int>(i)};
@@ -302,9 +306,9 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
       const Minutia& mj = minutiae[j];
       const float dx = mj.x - mi.x, dy = mj.y - mi.y;
       if (dy > kReach) break;
-      if (std::abs(dx) > kReach || dx * dx + dy * dy > kReach * kReach) continue;
-      mark(i, j, dx, dy);
-      mark(j, i, -dx, -dy);
+      const bool near = dx * dx + dy * dy <= kReach * kReach;
+      mark(i, j, dx, dy, near);
+      mark(j, i, -dx, -dy, near);
     }
   }
   for (std::size_t i = 0; i < n; ++i)
