@@ -142,15 +142,22 @@ constexpr RelativeDirectionBins kRelativeDirectionBins = MakeRelativeDirectionBi
 
 namespace {
 
-// Sorts (key, index) pairs by key, ties by index, into the sorted keys and the indices
-// in that order.
-void SortByKey(std::vector<std::pair<float, int>>& keyed, std::vector<float>& keys, std::vector<int>& order) {
-  std::sort(keyed.begin(), keyed.end());
-  keys.resize(keyed.size());
-  order.resize(keyed.size());
-  for (std::size_t k = 0; k < keyed.size(); ++k) {
-    keys[k] = keyed[k].first;
-    order[k] = keyed[k].second;
+// Sorts keys, ties by index, into the sorted keys and the indices in that order. Each
+// key's place is counted rather than found by comparisons that branch: for the few
+// dozen minutiae of a print that is quicker, and it is the same order.
+void SortByKey(const std::vector<float>& key, std::vector<float>& keys, std::vector<int>& order) {
+  const int n = static_cast<int>(key.size());
+  keys.resize(key.size());
+  order.resize(key.size());
+  for (int i = 0; i < n; ++i) {
+    const float k = key[static_cast<std::size_t>(i)];
+    int place = 0;
+    for (int j = 0; j < n; ++j) {
+      const float other = key[static_cast<std::size_t>(j)];
+      place += int{other < k} | (int{other == k} & int{j < i});
+    }
+    keys[static_cast<std::size_t>(place)] = k;
+    order[static_cast<std::size_t>(place)] = i;
   }
 }
 
@@ -252,13 +259,13 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
   }
   // Directions in [0, 2 pi): sorted for matching, and in 240ths of a turn for marking.
   std::vector<float> heading(n);
-  std::vector<std::pair<float, int>> keyed(n);
+  std::vector<float> key(n);
   for (std::size_t i = 0; i < n; ++i) {
     const float turned = minutiae[i].direction - 2 * kPi * std::floor(minutiae[i].direction * (0.5f / kPi));
-    keyed[i] = {turned, static_cast<int>(i)};
+    key[i] = turned;
     heading[i] = turned * kStepsPerRadian;
   }
-  SortByKey(keyed, t.sortedDirections, t.byDirection);
+  SortByKey(key, t.sortedDirections, t.byDirection);
   t.region = PrintRegion(minutiae);
   const PrintRegion& region = t.region;
   constexpr float kReach = kCylinderRadius + kCylinderSpread;
@@ -295,8 +302,8 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
     c.bits[bins[1]] |= spatial;
   };
   // Every pair within reach once, found along the minutiae sorted top to bottom.
-  for (std::size_t i = 0; i < n; ++i) keyed[i] = {minutiae[i].y, static_cast<int>(i)};
-  SortByKey(keyed, t.sortedY, t.byY);
+  for (std::size_t i = 0; i < n; ++i) key[i] = minutiae[i].y;
+  SortByKey(key, t.sortedY, t.byY);
   const std::vector<int>& byY = t.byY;
   for (std::size_t a = 0; a < n; ++a) {
     const std::size_t i = static_cast<std::size_t>(byY[a]);
