@@ -59,9 +59,10 @@ constexpr CellGrid MakeCellGrid() {
 constexpr CellGrid kGrid = MakeCellGrid();
 
 // The cells whose centres lie within a radius of the minutia, for the radii a print
-// region's clear radius takes (whole raster cells).
+// region's clear radius takes (whole raster cells, up to the largest it reports).
 struct CellsWithin {
-  static constexpr int kSteps = 8;
+  static constexpr int kSteps = PrintRegion::kDepthCap - 1;
+  static_assert(kSteps * PrintRegion::kRasterCell >= kCylinderRadius, "the largest clear radius covers a cylinder");
   static constexpr float kStep = PrintRegion::kRasterCell;
   std::uint64_t mask[kSteps + 1] = {};
   std::uint64_t Of(float radius) const {
@@ -202,29 +203,24 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
   for (int y = 0; y < h_; ++y)
     for (int x = left[static_cast<std::size_t>(y)]; x <= right[static_cast<std::size_t>(y)]; ++x)
       cells_[y * w + x] = top[static_cast<std::size_t>(x)] <= y && y <= bottom[static_cast<std::size_t>(x)];
-  // Chessboard distance of every inside cell to the nearest outside cell: two passes
-  // over the raster, the frame (outside) keeping them off its edges. Without branches:
-  // the cell just done is carried along the row rather than read back, and the cap to
-  // a byte is kept off the chain of minima.
-  depth_.assign(cells_.size(), 0);
-  for (int y = 1; y < h_ - 1; ++y) {
-    int previous = 0;
-    for (int x = 1; x < w_ - 1; ++x) {
-      const std::uint8_t* above = &depth_[(y - 1) * w + x];
-      const int least = std::min({int{above[-1]}, int{above[0]}, int{above[1]}});
-      previous = cells_[y * w + x] ? std::min(previous, least) + 1 : 0;
-      depth_[y * w + x] = static_cast<std::uint8_t>(std::min(previous, 255));
+  // Chessboard distance of every inside cell to the nearest outside cell, up to
+  // kDepthCap: the number of 3 x 3 erosions the cell survives. Each erosion is a
+  // minimum along the raster and then across its rows, in long loops over the bytes
+  // that vectorise. A minimum running past a row's end takes in frame cells, which
+  // are outside (0) and stay so, as every one of them has itself in its minimum.
+  const std::size_t size = cells_.size();
+  depth_ = cells_;
+  std::vector<std::uint8_t> eroded(cells_), along(size, 0), next(size, 0);
+  for (int k = 1; k < kDepthCap; ++k) {
+    for (std::size_t i = 1; i + 1 < size; ++i) along[i] = std::min({eroded[i - 1], eroded[i], eroded[i + 1]});
+    std::uint8_t any = 0;
+    for (std::size_t i = w; i + w < size; ++i) {
+      next[i] = std::min({along[i - w], along[i], along[i + w]});
+      depth_[i] = static_cast<std::uint8_t>(depth_[i] + next[i]);
+      any |= next[i];
     }
-  }
-  for (int y = h_ - 2; y >= 1; --y) {
-    int previous = 0;
-    for (int x = w_ - 2; x >= 1; --x) {
-      std::uint8_t& d = depth_[y * w + x];
-      const std::uint8_t* below = &depth_[(y + 1) * w + x];
-      const int least = std::min({int{below[-1]}, int{below[0]}, int{below[1]}});
-      previous = std::min<int>(d, std::min(previous, least) + 1);
-      d = static_cast<std::uint8_t>(previous);
-    }
+    if (!any) break;
+    eroded.swap(next);
   }
 }
 

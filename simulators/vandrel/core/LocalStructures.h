@@ -41,6 +41,9 @@ class PrintRegion {
   // result.
   std::uint64_t InsideOffsets(float x, float y, float c, float s, const float* dx, const float* dy, int count) const;
   static constexpr int kRasterCell = 16;  // pixels per cell of the raster; clear radii are multiples
+  // Depths (cells to the nearest outside cell) are counted up to this: clear radii up
+  // to 8 cells, past which no use of them changes.
+  static constexpr int kDepthCap = 9;
 
  private:
   // The cell holding (x, y); off the raster, the corner cell of the frame.
@@ -52,7 +55,7 @@ class PrintRegion {
   float x0_ = 0, y0_ = 0;
   int w_ = 0, h_ = 0;
   std::vector<std::uint8_t> cells_ = std::vector<std::uint8_t>(1, 0);
-  std::vector<std::uint8_t> depth_ = std::vector<std::uint8_t>(1, 0);  // cells to the nearest outside cell
+  std::vector<std::uint8_t> depth_ = std::vector<std::uint8_t>(1, 0);  // cells to the nearest outside cell, capped
 };
 
 struct MatchTemplate {
