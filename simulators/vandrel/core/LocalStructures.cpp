@@ -391,7 +391,7 @@ template <typename Count>
         const int j = B.byDirection[static_cast<std::size_t>(p - first)];
         const float similarity = Similarity(CountMarks(ci, B.cylinders[j], count));
         const bool turnable = cosI * B.cosDir[j] + sinI * B.sinDir[j] >= kMinPairTurnCos;
-        out[listed] = {similarity, i, j};
+        out[listed] = SimilarPair(similarity, i, j);
         listed += int{B.cylinders[j].usable} & int{turnable} & int{similarity >= least};
       }
   }

@@ -4,6 +4,7 @@
 // bins of relative neighbour direction. A bit is set where a neighbour lies; a cell
 // is valid where the print (the region the minutiae span) is.
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -79,9 +80,22 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& out
 // `out` (room for A's times B's minutiae); returns how many. Pairs that cannot match
 // are left out: an unusable cylinder, or directions further apart than
 // kMinPairTurnCos allows. Uses the processor's bit count instruction where there is one.
-struct SimilarPair {
-  float similarity;
-  int a, b;
+// A pair is one 64-bit key that orders pairs best first: by similarity, highest first
+// (a similarity in [0, 1] orders as its bits do), then by the index in A, then in B;
+// indices take 16 bits (records hold at most 80 minutiae).
+class SimilarPair {
+ public:
+  SimilarPair() = default;
+  SimilarPair(float similarity, int a, int b)
+      : key_(std::uint64_t{~std::bit_cast<std::uint32_t>(similarity)} << 32 |
+             static_cast<std::uint64_t>(static_cast<std::uint16_t>(a)) << 16 | static_cast<std::uint16_t>(b)) {}
+  float similarity() const { return std::bit_cast<float>(~static_cast<std::uint32_t>(key_ >> 32)); }
+  int a() const { return static_cast<int>(key_ >> 16 & 0xFFFF); }
+  int b() const { return static_cast<int>(key_ & 0xFFFF); }
+  bool operator<(const SimilarPair& other) const { return key_ < other.key_; }
+
+ private:
+  std::uint64_t key_;
 };
 int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out);
 

@@ -91,16 +91,12 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   const std::size_t keep = std::min<std::size_t>(similar.size(), kCandidatePairs);
   // Equal similarities are common (ratios of small counts): ordered by index, the
   // candidates do not depend on the order pairs were listed in.
-  const auto better = [](const SimilarPair& x, const SimilarPair& y) {
-    if (x.similarity != y.similarity) return x.similarity > y.similarity;
-    return x.a != y.a ? x.a < y.a : x.b < y.b;
-  };
   const auto kept = similar.begin() + static_cast<std::ptrdiff_t>(keep);
-  std::nth_element(similar.begin(), kept - 1, similar.end(), better);
-  std::sort(similar.begin(), kept, better);
+  std::nth_element(similar.begin(), kept - 1, similar.end());
+  std::sort(similar.begin(), kept);
   std::vector<Candidate> candidates;
   candidates.reserve(keep);
-  for (std::size_t c = 0; c < keep; ++c) candidates.push_back(MakeCandidate(A, B, similar[c].a, similar[c].b, similar[c].similarity));
+  for (std::size_t c = 0; c < keep; ++c) candidates.push_back(MakeCandidate(A, B, similar[c].a(), similar[c].b(), similar[c].similarity()));
 
   // Grow a mutually compatible set from each of the best local matches; keep the
   // set with the highest total similarity. Seeds already taken into an earlier set
