@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <numbers>
+#include <span>
 #include <utility>
 
 #include "BlockOps.h"
@@ -146,7 +147,7 @@ namespace {
 // Sorts keys, ties by index, into the sorted keys and the indices in that order. Each
 // key's place is counted rather than found by comparisons that branch: for the few
 // dozen minutiae of a print that is quicker, and it is the same order.
-void SortByKey(const std::vector<float>& key, std::vector<float>& keys, std::vector<int>& order) {
+void SortByKey(std::span<const float> key, std::vector<float>& keys, std::vector<int>& order) {
   const int n = static_cast<int>(key.size());
   keys.resize(key.size());
   order.resize(key.size());
@@ -183,34 +184,43 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
   // A cell is near a minutia when within r cells of the minutia's cell. The extents of
   // the near cells of every row and column come straight from the minutiae.
   const int r = static_cast<int>(margin / kRasterCell);
-  std::vector<int> left(static_cast<std::size_t>(h_), w_), right(static_cast<std::size_t>(h_), -1);
-  std::vector<int> top(w, h_), bottom(w, -1);
+  std::vector<int> extents(2 * static_cast<std::size_t>(h_) + 2 * w);
+  int* left = extents.data();
+  int* right = left + h_;
+  int* top = right + h_;
+  int* bottom = top + w_;
+  std::fill(left, right, w_);
+  std::fill(right, top, -1);
+  std::fill(top, bottom, h_);
+  std::fill(bottom, bottom + w_, -1);
   for (const Minutia& p : m) {
     const int cx = static_cast<int>((p.x - x0_) / kRasterCell), cy = static_cast<int>((p.y - y0_) / kRasterCell);
     const int x0 = std::max(1, cx - r), x1 = std::min(w_ - 2, cx + r);
     const int y0 = std::max(1, cy - r), y1 = std::min(h_ - 2, cy + r);
     for (int y = y0; y <= y1; ++y) {
-      left[static_cast<std::size_t>(y)] = std::min(left[static_cast<std::size_t>(y)], x0);
-      right[static_cast<std::size_t>(y)] = std::max(right[static_cast<std::size_t>(y)], x1);
+      left[y] = std::min(left[y], x0);
+      right[y] = std::max(right[y], x1);
     }
     for (int x = x0; x <= x1; ++x) {
-      top[static_cast<std::size_t>(x)] = std::min(top[static_cast<std::size_t>(x)], y0);
-      bottom[static_cast<std::size_t>(x)] = std::max(bottom[static_cast<std::size_t>(x)], y1);
+      top[x] = std::min(top[x], y0);
+      bottom[x] = std::max(bottom[x], y1);
     }
   }
   // Inside: between the outermost near cells of its row and of its column.
-  cells_.assign(w * static_cast<std::size_t>(h_), 0);
+  const std::size_t size = w * static_cast<std::size_t>(h_);
+  std::vector<std::uint8_t> rasters(3 * size, 0);
+  std::uint8_t* eroded = rasters.data();
+  std::uint8_t* along = eroded + size;
+  std::uint8_t* next = along + size;
   for (int y = 0; y < h_; ++y)
-    for (int x = left[static_cast<std::size_t>(y)]; x <= right[static_cast<std::size_t>(y)]; ++x)
-      cells_[y * w + x] = top[static_cast<std::size_t>(x)] <= y && y <= bottom[static_cast<std::size_t>(x)];
+    for (int x = left[y]; x <= right[y]; ++x) eroded[y * w + x] = top[x] <= y && y <= bottom[x];
   // Chessboard distance of every inside cell to the nearest outside cell, up to
-  // kDepthCap: the number of 3 x 3 erosions the cell survives. Each erosion is a
-  // minimum along the raster and then across its rows, in long loops over the bytes
-  // that vectorise. A minimum running past a row's end takes in frame cells, which
-  // are outside (0) and stay so, as every one of them has itself in its minimum.
-  const std::size_t size = cells_.size();
-  depth_ = cells_;
-  std::vector<std::uint8_t> eroded(cells_), along(size, 0), next(size, 0);
+  // kDepthCap: the number of 3 x 3 erosions the cell survives, counting the inside
+  // itself as the first. Each erosion is a minimum along the raster and then across
+  // its rows, in long loops over the bytes that vectorise. A minimum running past a
+  // row's end takes in frame cells, which are outside (0) and stay so, as every one
+  // of them has itself in its minimum.
+  depth_.assign(eroded, eroded + size);
   for (int k = 1; k < kDepthCap; ++k) {
     for (std::size_t i = 1; i + 1 < size; ++i) along[i] = std::min({eroded[i - 1], eroded[i], eroded[i + 1]});
     std::uint8_t any = 0;
@@ -220,7 +230,7 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
       any |= next[i];
     }
     if (!any) break;
-    eroded.swap(next);
+    std::swap(eroded, next);
   }
 }
 
@@ -239,7 +249,7 @@ std::uint64_t PrintRegion::InsideOffsets(float x, float y, float c, float s, con
     at[k] = within ? static_cast<std::int32_t>(fy) * w_ + static_cast<std::int32_t>(fx) : 0;
   }
   std::uint64_t inside = 0;
-  for (int k = 0; k < count; ++k) inside |= std::uint64_t{cells_[static_cast<std::size_t>(at[k])]} << k;
+  for (int k = 0; k < count; ++k) inside |= std::uint64_t{depth_[static_cast<std::size_t>(at[k])] != 0} << k;
   return inside;
 }
 
@@ -254,8 +264,8 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
     t.sinDir[i] = std::sin(minutiae[i].direction);
   }
   // Directions in [0, 2 pi): sorted for matching, and in 240ths of a turn for marking.
-  std::vector<float> heading(n);
-  std::vector<float> key(n);
+  std::vector<float> keys(2 * n);
+  const std::span<float> heading(keys.data(), n), key(keys.data() + n, n);
   for (std::size_t i = 0; i < n; ++i) {
     const float turned = minutiae[i].direction - 2 * kPi * std::floor(minutiae[i].direction * (0.5f / kPi));
     key[i] = turned;
@@ -265,7 +275,8 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
   t.region = PrintRegion(minutiae);
   const PrintRegion& region = t.region;
   constexpr float kReach = kCylinderRadius + kCylinderSpread;
-  std::vector<int> validCells(n, 0);
+  std::vector<int> counts(2 * n, 0);
+  const std::span<int> validCells(counts.data(), n), neighbours(counts.data() + n, n);
   for (std::size_t i = 0; i < n; ++i) {
     Cylinder& c = t.cylinders[i];
     const Minutia& mi = minutiae[i];
@@ -282,7 +293,6 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
   // turned into i's frame, and its direction relative to i's. Without branches: the
   // pairs visited are all those within reach of each other's rows, and which of them
   // are near is as good as random to the processor.
-  std::vector<int> neighbours(n, 0);
   auto mark = [&](std::size_t i, std::size_t j, float dx, float dy, bool near) {
     Cylinder& c = t.cylinders[i];
     neighbours[i] += int{near};

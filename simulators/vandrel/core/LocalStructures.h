@@ -29,7 +29,7 @@ class PrintRegion {
  public:
   PrintRegion() = default;
   explicit PrintRegion(const std::vector<Minutia>& minutiae);
-  bool Inside(float x, float y) const { return cells_[CellAt(x, y)] != 0; }
+  bool Inside(float x, float y) const { return depth_[CellAt(x, y)] != 0; }
   // A radius around (x, y) within which every point is inside: 0 when the point is
   // outside or at the border (a quick answer for places deep in the print; the true
   // radius may be larger).
@@ -55,8 +55,7 @@ class PrintRegion {
   }
   float x0_ = 0, y0_ = 0;
   int w_ = 0, h_ = 0;
-  std::vector<std::uint8_t> cells_ = std::vector<std::uint8_t>(1, 0);
-  std::vector<std::uint8_t> depth_ = std::vector<std::uint8_t>(1, 0);  // cells to the nearest outside cell, capped
+  std::vector<std::uint8_t> depth_ = std::vector<std::uint8_t>(1, 0);  // cells to the nearest outside cell (0 outside), capped
 };
 
 struct MatchTemplate {
