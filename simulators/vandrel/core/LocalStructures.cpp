@@ -289,39 +289,71 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
                         kAllCells;
     validCells[i] = std::popcount(c.valid);
   }
-  // Marks neighbour j in minutia i's cylinder when `near`: its position (dx, dy)
-  // turned into i's frame, and its direction relative to i's. Without branches: the
-  // pairs visited are all those within reach of each other's rows, and which of them
-  // are near is as good as random to the processor.
-  auto mark = [&](std::size_t i, std::size_t j, float dx, float dy, bool near) {
-    Cylinder& c = t.cylinders[i];
-    neighbours[i] += int{near};
-    const float ci = t.cosDir[i], si = t.sinDir[i];
-    const float px = dx * ci + dy * si, py = -dx * si + dy * ci;
-    const std::uint8_t* bins = kRelativeDirectionBins.bin[static_cast<int>(heading[j] - heading[i] + (kRelativeOffset + 0.5f))];
-    // A near neighbour's cell always lies on the table; the clamp only keeps the
-    // others' reads on it.
-    const int qx = std::clamp(static_cast<int>(px * (1 / kMarkStep) + kMarkSide / 2 + 1) - 1, 0, kMarkSide - 1);
-    const int qy = std::clamp(static_cast<int>(py * (1 / kMarkStep) + kMarkSide / 2 + 1) - 1, 0, kMarkSide - 1);
-    const std::uint64_t spatial = kMarks.mask[qy * kMarkSide + qx] & c.valid & (std::uint64_t{0} - near);
-    c.bits[bins[0]] |= spatial;
-    c.bits[bins[1]] |= spatial;
-  };
-  // Every pair within reach once, found along the minutiae sorted top to bottom.
+  // Every pair within reach once, found along the minutiae sorted top to bottom: for
+  // each minutia, the run of those below it whose rows are within reach. Each marks
+  // the other's cylinder when near enough: at its position turned into the other's
+  // frame (a cell of the mark table), in the bins of its direction relative to the
+  // other's. Where the marks go is worked out for the whole run in loops the compiler
+  // can vectorise, in the minutiae's row order; marking is then a few look-ups and
+  // stores per pair. Without branches: which pairs are near is as good as random to
+  // the processor, so every pair of the run is marked, masked by whether it is near.
   for (std::size_t i = 0; i < n; ++i) key[i] = minutiae[i].y;
   SortByKey(key, t.sortedY, t.byY);
   const std::vector<int>& byY = t.byY;
+  std::vector<float> rowOrder(5 * n);
+  float* const xs = rowOrder.data();
+  float* const ys = xs + n;
+  float* const cs = ys + n;
+  float* const sn = cs + n;
+  float* const hs = sn + n;
+  for (std::size_t b = 0; b < n; ++b) {
+    const std::size_t j = static_cast<std::size_t>(byY[b]);
+    xs[b] = minutiae[j].x, ys[b] = minutiae[j].y, cs[b] = t.cosDir[j], sn[b] = t.sinDir[j], hs[b] = heading[j];
+  }
+  std::vector<std::int32_t> places(5 * n);
+  std::int32_t* const cellI = places.data();  // where j marks i: mark table cell, direction table entry
+  std::int32_t* const binsI = cellI + n;
+  std::int32_t* const cellJ = binsI + n;  // where i marks j
+  std::int32_t* const binsJ = cellJ + n;
+  std::int32_t* const isNear = binsJ + n;
+  // The mark table cell of a position in a minutia's frame. A near neighbour's cell
+  // always lies on the table; clamping first keeps the others' on it too.
+  const auto cell = [](float px, float py) {
+    constexpr float kHigh = static_cast<float>(kMarkSide);
+    const float fx = std::clamp(px * (1 / kMarkStep) + (kMarkSide / 2 + 1), 1.0f, kHigh);
+    const float fy = std::clamp(py * (1 / kMarkStep) + (kMarkSide / 2 + 1), 1.0f, kHigh);
+    return (static_cast<std::int32_t>(fy) - 1) * kMarkSide + static_cast<std::int32_t>(fx) - 1;
+  };
+  std::size_t end = 0;
   for (std::size_t a = 0; a < n; ++a) {
     const std::size_t i = static_cast<std::size_t>(byY[a]);
-    const Minutia& mi = minutiae[i];
-    for (std::size_t b = a + 1; b < n; ++b) {
-      const std::size_t j = static_cast<std::size_t>(byY[b]);
-      const Minutia& mj = minutiae[j];
-      const float dx = mj.x - mi.x, dy = mj.y - mi.y;
-      if (dy > kReach) break;
-      const bool near = dx * dx + dy * dy <= kReach * kReach;
-      mark(i, j, dx, dy, near);
-      mark(j, i, -dx, -dy, near);
+    while (end < n && ys[end] - ys[a] <= kReach) ++end;
+    const std::size_t first = a + 1, run = end > first ? end - first : 0;
+    const float xi = xs[a], yi = ys[a], ci = cs[a], si = sn[a], hi = hs[a];
+    for (std::size_t k = 0; k < run; ++k) {
+      const std::size_t b = first + k;
+      const float dx = xs[b] - xi, dy = ys[b] - yi;
+      isNear[k] = -static_cast<std::int32_t>(dx * dx + dy * dy <= kReach * kReach);
+      cellI[k] = cell(dx * ci + dy * si, -dx * si + dy * ci);
+      cellJ[k] = cell(-dx * cs[b] - dy * sn[b], dx * sn[b] - dy * cs[b]);
+      binsI[k] = static_cast<std::int32_t>(hs[b] - hi + (kRelativeOffset + 0.5f));
+      binsJ[k] = static_cast<std::int32_t>(hi - hs[b] + (kRelativeOffset + 0.5f));
+    }
+    Cylinder& c = t.cylinders[i];
+    for (std::size_t k = 0; k < run; ++k) {
+      const std::size_t j = static_cast<std::size_t>(byY[first + k]);
+      Cylinder& cj = t.cylinders[j];
+      const std::uint64_t near = static_cast<std::uint64_t>(static_cast<std::int64_t>(isNear[k]));
+      const std::uint64_t toI = kMarks.mask[cellI[k]] & c.valid & near;
+      const std::uint8_t* bi = kRelativeDirectionBins.bin[binsI[k]];
+      c.bits[bi[0]] |= toI;
+      c.bits[bi[1]] |= toI;
+      const std::uint64_t toJ = kMarks.mask[cellJ[k]] & cj.valid & near;
+      const std::uint8_t* bj = kRelativeDirectionBins.bin[binsJ[k]];
+      cj.bits[bj[0]] |= toJ;
+      cj.bits[bj[1]] |= toJ;
+      neighbours[i] -= isNear[k];
+      neighbours[j] -= isNear[k];
     }
   }
   for (std::size_t i = 0; i < n; ++i)
