@@ -17,10 +17,11 @@ constexpr float kPi = std::numbers::pi_v<float>;
 constexpr float kCell = 2 * kCylinderRadius / kCylinderCells;
 constexpr int kCells = kCylinderCells * kCylinderCells;
 
-// Centres of the cylinder's cells inside its radius, in the minutia's frame.
+// Centres of the cylinder's cells inside its radius, in the minutia's frame. Bit k of
+// a cylinder's words is cell k of this list (the square's corners, outside the
+// radius, have none).
 struct CellCentres {
   int count = 0;
-  int index[kCells] = {};
   float x[kCells] = {}, y[kCells] = {};
 };
 constexpr CellCentres MakeCellCentres() {
@@ -29,7 +30,6 @@ constexpr CellCentres MakeCellCentres() {
     for (int a = 0; a < kCylinderCells; ++a) {
       const float lx = (static_cast<float>(a) - 3.5f) * kCell, ly = (static_cast<float>(b) - 3.5f) * kCell;
       if (lx * lx + ly * ly > kCylinderRadius * kCylinderRadius) continue;
-      c.index[c.count] = b * kCylinderCells + a;
       c.x[c.count] = lx;
       c.y[c.count] = ly;
       ++c.count;
@@ -37,27 +37,8 @@ constexpr CellCentres MakeCellCentres() {
   return c;
 }
 constexpr CellCentres kCentres = MakeCellCentres();
-constexpr std::uint64_t MakeAllCells() {
-  std::uint64_t m = 0;
-  for (int k = 0; k < kCentres.count; ++k) m |= std::uint64_t{1} << kCentres.index[k];
-  return m;
-}
-constexpr std::uint64_t kAllCells = MakeAllCells();
-
-// Centres of all cells of the cylinder's square, bit order, in the minutia's frame.
-struct CellGrid {
-  float x[kCells] = {}, y[kCells] = {};
-};
-constexpr CellGrid MakeCellGrid() {
-  CellGrid g;
-  for (int b = 0; b < kCylinderCells; ++b)
-    for (int a = 0; a < kCylinderCells; ++a) {
-      g.x[b * kCylinderCells + a] = (static_cast<float>(a) - 3.5f) * kCell;
-      g.y[b * kCylinderCells + a] = (static_cast<float>(b) - 3.5f) * kCell;
-    }
-  return g;
-}
-constexpr CellGrid kGrid = MakeCellGrid();
+static_assert(kCentres.count < 64, "a cylinder's cells fit a word");
+constexpr std::uint64_t kAllCells = (std::uint64_t{1} << kCentres.count) - 1;
 
 // The cells whose centres lie within a radius of the minutia, for the radii a print
 // region's clear radius takes (whole raster cells, up to the largest it reports).
@@ -76,7 +57,7 @@ constexpr CellsWithin MakeCellsWithin() {
     const float radius = static_cast<float>(r) * CellsWithin::kStep;
     for (int k = 0; k < kCentres.count; ++k)
       if (kCentres.x[k] * kCentres.x[k] + kCentres.y[k] * kCentres.y[k] <= radius * radius)
-        t.mask[r] |= std::uint64_t{1} << kCentres.index[k];
+        t.mask[r] |= std::uint64_t{1} << k;
   }
   return t;
 }
@@ -95,14 +76,11 @@ constexpr MarkTable MakeMarkTable() {
     for (int qx = 0; qx < kMarkSide; ++qx) {
       const float px = (static_cast<float>(qx - kMarkSide / 2) + 0.5f) * kMarkStep;
       const float py = (static_cast<float>(qy - kMarkSide / 2) + 0.5f) * kMarkStep;
-      const int ca = static_cast<int>(px / kCell + 4 + 8) - 8, cb = static_cast<int>(py / kCell + 4 + 8) - 8;
       std::uint64_t m = 0;
-      for (int b = cb - 1; b <= cb + 1; ++b)
-        for (int a = ca - 1; a <= ca + 1; ++a) {
-          if (a < 0 || b < 0 || a >= kCylinderCells || b >= kCylinderCells) continue;
-          const float lx = (static_cast<float>(a) - 3.5f) * kCell - px, ly = (static_cast<float>(b) - 3.5f) * kCell - py;
-          if (lx * lx + ly * ly <= kCylinderSpread * kCylinderSpread) m |= std::uint64_t{1} << (b * kCylinderCells + a);
-        }
+      for (int k = 0; k < kCentres.count; ++k) {
+        const float lx = kCentres.x[k] - px, ly = kCentres.y[k] - py;
+        if (lx * lx + ly * ly <= kCylinderSpread * kCylinderSpread) m |= std::uint64_t{1} << k;
+      }
       t.mask[qy * kMarkSide + qx] = m;
     }
   return t;
@@ -283,10 +261,9 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
     const float ci = t.cosDir[i], si = t.sinDir[i];
     // Cells within the clear radius around the minutia are inside without a look.
     const float clear = region.ClearRadius(mi.x, mi.y);
-    c.valid = clear >= kCylinderRadius
-                  ? kAllCells
-                  : (kCellsWithin.Of(clear) | region.InsideOffsets(mi.x, mi.y, ci, si, kGrid.x, kGrid.y, kCells)) &
-                        kAllCells;
+    c.valid = clear >= kCylinderRadius ? kAllCells
+                                       : kCellsWithin.Of(clear) | region.InsideOffsets(mi.x, mi.y, ci, si, kCentres.x,
+                                                                                      kCentres.y, kCentres.count);
     validCells[i] = std::popcount(c.valid);
   }
   // Every pair within reach once, found along the minutiae sorted top to bottom: for
