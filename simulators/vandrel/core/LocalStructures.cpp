@@ -250,6 +250,11 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
     heading[i] = turned * kStepsPerRadian;
   }
   SortByKey(key, t.sortedDirections, t.byDirection);
+  t.directionStarts.assign(kTurnSteps + 1, 0);
+  for (std::size_t k = 0; k < n; ++k)
+    ++t.directionStarts[static_cast<std::size_t>(
+        std::min(static_cast<int>(t.sortedDirections[k] * kStepsPerRadian), kTurnSteps - 1) + 1)];
+  for (int s = 1; s <= kTurnSteps; ++s) t.directionStarts[s] += t.directionStarts[s - 1];
   t.region = PrintRegion(minutiae);
   const PrintRegion& region = t.region;
   constexpr float kReach = kCylinderRadius + kCylinderSpread;
@@ -381,13 +386,13 @@ template <typename Count>
                                                       SimilarPair* out, Count count) {
   // Minutiae turned further apart than a placement turns the finger (plus the
   // directions' own error) are not the same minutia. Those of B that may pair with a
-  // minutia of A lie in one run of its directions (two where it wraps past 2 pi); the
-  // run is taken a little wide and each pair still checked. Every pair visited is
+  // minutia of A lie in one run of 240ths of a turn (two where it wraps past 2 pi),
+  // which B's direction order and its table of where each 240th starts give without a
+  // search; the run is taken a little wide and each pair still checked. Every pair visited is
   // written and kept or not by the count, without a branch: whether a pair is alike
   // enough is as good as random to the processor.
-  const float reach = std::acos(kMinPairTurnCos) + 0.01f;
-  const float* first = B.sortedDirections.data();
-  const float* last = first + B.sortedDirections.size();
+  const float reach = (std::acos(kMinPairTurnCos) + 0.01f) * kStepsPerRadian;
+  const int* starts = B.directionStarts.data();
   const int na = static_cast<int>(A.minutiae.size());
   int listed = 0;
   for (int k = 0; k < na; ++k) {
@@ -395,19 +400,22 @@ template <typename Count>
     if (!A.cylinders[i].usable) continue;
     const Cylinder& ci = A.cylinders[i];
     const float cosI = A.cosDir[i], sinI = A.sinDir[i];
-    // The run of directions from d - reach to d + reach, as up to two intervals.
-    const float d = A.sortedDirections[static_cast<std::size_t>(k)];
-    float from[2] = {d - reach, 0}, to[2] = {d + reach, -1};
-    if (from[0] < 0) {
-      from[1] = from[0] + 2 * kPi, to[1] = 2 * kPi;
+    // The 240ths of a turn from d - reach to d + reach, as up to two runs; their
+    // minutiae are a run of places each.
+    const float d = A.sortedDirections[static_cast<std::size_t>(k)] * kStepsPerRadian;
+    const float lo = d - reach, hi = d + reach;
+    int from[2] = {static_cast<int>(lo), 0}, to[2] = {static_cast<int>(hi), -1};
+    if (lo < 0) {
       from[0] = 0;
-    } else if (to[0] >= 2 * kPi) {
-      from[1] = 0, to[1] = to[0] - 2 * kPi;
-      to[0] = 2 * kPi;
+      from[1] = static_cast<int>(lo + kTurnSteps), to[1] = kTurnSteps - 1;
+    } else if (hi >= kTurnSteps) {
+      to[0] = kTurnSteps - 1;
+      to[1] = static_cast<int>(hi - kTurnSteps);
     }
     for (int run = 0; run < 2; ++run)
-      for (const float* p = std::lower_bound(first, last, from[run]); p != last && *p <= to[run]; ++p) {
-        const int j = B.byDirection[static_cast<std::size_t>(p - first)];
+      for (int place = starts[std::clamp(from[run], 0, kTurnSteps)], end = starts[std::clamp(to[run] + 1, 0, kTurnSteps)];
+           place < end; ++place) {
+        const int j = B.byDirection[static_cast<std::size_t>(place)];
         const float similarity = Similarity(CountMarks(ci, B.cylinders[j], count));
         const bool turnable = cosI * B.cosDir[j] + sinI * B.sinDir[j] >= kMinPairTurnCos;
         out[listed] = SimilarPair(similarity, i, j);
