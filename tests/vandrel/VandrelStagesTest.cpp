@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <numbers>
 #include <random>
+#include <set>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -424,6 +425,56 @@ TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
     if (finger.size() >= 40) {
       EXPECT_GT(deep, 0) << trial;  // a full print has a middle
     }
+  }
+}
+
+// The quick look-ups of a template against brute force: the bands of rows around a
+// place hold every minutia within reach of it, and the similar pairs listed with no
+// similarity required are exactly the pairs of usable cylinders turned at most as far
+// apart as kMinPairTurnCos allows, across the wrap of a full turn too.
+TEST(VandrelMatcher, TemplateLookUpsMissNothing) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> row(-60, 360), reach(0, 40);
+  for (int trial = 0; trial < 20; ++trial) {
+    std::vector<Minutia> a = RandomFinger(rng, 10 + 3 * trial), b = RandomFinger(rng, 12 + 2 * trial);
+    // Directions on both sides of the wrap.
+    a[0].direction = 0.001f;
+    b[0].direction = 2 * std::numbers::pi_v<float> - 0.001f;
+    b[1].direction = -0.002f;
+    MatchTemplate ta, tb;
+    BuildMatchTemplate(a, ta);
+    BuildMatchTemplate(b, tb);
+    for (int probe = 0; probe < 50; ++probe) {
+      const float y = row(rng), r = reach(rng);
+      const auto [from, to] = tb.RowsAround(y, r);
+      for (std::size_t j = 0; j < b.size(); ++j) {
+        if (std::abs(b[j].y - y) > r) continue;
+        bool held = false;
+        for (int place = from; place < to; ++place) held = held || tb.byY[static_cast<std::size_t>(place)] == static_cast<int>(j);
+        ASSERT_TRUE(held) << trial << " row " << y << " reach " << r << " minutia " << j;
+      }
+    }
+    std::vector<SimilarPair> out(a.size() * b.size());
+    const int listed = SimilarPairs(ta, tb, 0.0f, out.data());
+    // Every pair clearly within the turn is listed, and none clearly beyond it.
+    std::set<std::pair<int, int>> listedPairs;
+    for (int k = 0; k < listed; ++k)
+      listedPairs.emplace(out[static_cast<std::size_t>(k)].a(), out[static_cast<std::size_t>(k)].b());
+    int usablePairs = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+      for (std::size_t j = 0; j < b.size(); ++j) {
+        if (!ta.cylinders[i].usable || !tb.cylinders[j].usable) continue;
+        ++usablePairs;
+        const float turnCos = std::cos(a[i].direction - b[j].direction);
+        const bool isListed = listedPairs.count({static_cast<int>(i), static_cast<int>(j)}) != 0;
+        if (turnCos >= params::kMinPairTurnCos + 1e-4f) {
+          EXPECT_TRUE(isListed) << trial << " " << i << "," << j;
+        }
+        if (turnCos <= params::kMinPairTurnCos - 1e-4f) {
+          EXPECT_FALSE(isListed) << trial << " " << i << "," << j;
+        }
+      }
+    EXPECT_GT(usablePairs, 0) << trial;
   }
 }
 

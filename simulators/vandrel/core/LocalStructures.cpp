@@ -281,6 +281,14 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
   // the processor, so every pair of the run is marked, masked by whether it is near.
   for (std::size_t i = 0; i < n; ++i) key[i] = minutiae[i].y;
   SortByKey(key, t.sortedY, t.byY);
+  t.bandStarts.assign(1, 0);
+  if (n > 0) {
+    const float top = t.sortedY[0];
+    t.bandStarts.resize(static_cast<std::size_t>((t.sortedY[n - 1] - top) / MatchTemplate::kBandHeight) + 2, 0);
+    for (std::size_t k = 0; k < n; ++k)
+      ++t.bandStarts[static_cast<std::size_t>((t.sortedY[k] - top) / MatchTemplate::kBandHeight) + 1];
+    for (std::size_t r = 1; r < t.bandStarts.size(); ++r) t.bandStarts[r] += t.bandStarts[r - 1];
+  }
   const std::vector<int>& byY = t.byY;
   std::vector<float> rowOrder(5 * n);
   float* const xs = rowOrder.data();
@@ -341,6 +349,18 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
   for (std::size_t i = 0; i < n; ++i)
     t.cylinders[i].usable = neighbours[i] >= kCylinderMinNeighbours &&
                             static_cast<float>(validCells[i]) >= kCylinderMinValidFraction * static_cast<float>(kCentres.count);
+}
+
+std::pair<int, int> MatchTemplate::RowsAround(float y, float reach) const {
+  if (sortedY.empty()) return {0, 0};
+  // Bands as fractions, clamped before they become whole, so that places far off the
+  // print read as the first or last band (and a place that is not a number as the
+  // first).
+  const float bands = static_cast<float>(bandStarts.size() - 1);
+  const auto band = [bands](float at) { return std::max(0.0f, std::min(at, bands)); };
+  const float from = band((y - reach - sortedY[0]) / kBandHeight);
+  const float to = band((y + reach - sortedY[0]) / kBandHeight + 1);
+  return {bandStarts[static_cast<std::size_t>(from)], bandStarts[static_cast<std::size_t>(to)]};
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "Minutia.h"
@@ -73,6 +74,13 @@ struct MatchTemplate {
   // The minutiae from top to bottom: their rows, ascending, and their indices.
   std::vector<float> sortedY;
   std::vector<int> byY;
+  // Where each band of kBandHeight rows, from the top minutia's row down, starts in
+  // that order: bandStarts[r] is the number of minutiae above band r.
+  static constexpr float kBandHeight = 16;
+  std::vector<int> bandStarts;
+  // The places in top-to-bottom order of a run holding every minutia whose row lies
+  // within `reach` of y (and perhaps a few more).
+  std::pair<int, int> RowsAround(float y, float reach) const;
 };
 
 // Prepares a template for matching from its minutiae.

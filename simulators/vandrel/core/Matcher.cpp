@@ -187,16 +187,16 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   const Rigid fit = FitPairs(A, B, pairs);
   const std::size_t consolidated = pairs.size();
   // The minutiae of B within reach of an aligned minutia of A are found among those
-  // in reach of its row, and tried in index order.
+  // in the bands of rows within reach, and tried in index order.
   std::vector<int> near;
   for (int i = 0; i < na; ++i) {
     if (usedA[i]) continue;
     const Minutia& m = A.minutiae[i];
     const float x = fit.c * m.x - fit.s * m.y + fit.tx, y = fit.s * m.x + fit.c * m.y + fit.ty;
     near.clear();
-    const auto rows = B.sortedY.begin();
-    for (auto p = std::lower_bound(rows, B.sortedY.end(), y - kExpansionReach); p != B.sortedY.end() && *p <= y + kExpansionReach; ++p) {
-      const int j = B.byY[static_cast<std::size_t>(p - rows)];
+    const auto [from, to] = B.RowsAround(y, kExpansionReach);
+    for (int place = from; place < to; ++place) {
+      const int j = B.byY[static_cast<std::size_t>(place)];
       const float dx = B.minutiae[j].x - x, dy = B.minutiae[j].y - y;
       if (!usedB[j] && dx * dx + dy * dy <= kExpansionReach * kExpansionReach) near.push_back(j);
     }
