@@ -90,21 +90,21 @@ class PreparedTemplates {
 
   // The template of the record, or null when the record cannot be decoded.
   std::shared_ptr<const MatchTemplate> Get(const std::uint8_t* record) {
-    FeatureModel model;
-    const std::int32_t length = DecodeFeatures(record, params::kRecordBufferSize, model);
-    if (length < 0) return nullptr;
-    const std::uint64_t hash = Hash(record, static_cast<std::size_t>(length));
+    // A record that starts with the bytes of a cached one is that record: decoding
+    // reads it in order and stops where those bytes end. The bytes are compared in
+    // order up to the first that differs, which decoding would read too, so the
+    // comparison never reads further into a caller's buffer than decoding does.
     {
       std::lock_guard<std::mutex> guard(lock_);
       for (const auto& e : entries_)
-        if (e && e->hash == hash && e->bytes.size() == static_cast<std::size_t>(length) &&
-            std::memcmp(e->bytes.data(), record, e->bytes.size()) == 0)
-          return {e, &e->prepared};
+        if (e && SameStart(e->bytes, record)) return {e, &e->prepared};
     }
+    FeatureModel model;
+    const std::int32_t length = DecodeFeatures(record, params::kRecordBufferSize, model);
+    if (length < 0) return nullptr;
     Features features;
     if (!FeaturesOfModel(model, features)) return nullptr;
     auto e = std::make_shared<Entry>();
-    e->hash = hash;
     e->bytes.assign(record, record + length);
     BuildMatchTemplate(features.minutiae, e->prepared);
     {
@@ -117,16 +117,15 @@ class PreparedTemplates {
 
  private:
   static constexpr std::size_t kEntries = 32;
+  static bool SameStart(const std::vector<std::uint8_t>& bytes, const std::uint8_t* record) {
+    for (std::size_t k = 0; k < bytes.size(); ++k)
+      if (bytes[k] != record[k]) return false;
+    return true;
+  }
   struct Entry {
-    std::uint64_t hash = 0;
     std::vector<std::uint8_t> bytes;
     MatchTemplate prepared;
   };
-  static std::uint64_t Hash(const std::uint8_t* p, std::size_t n) {
-    std::uint64_t h = 14695981039346656037ULL;  // FNV-1a
-    for (std::size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ULL;
-    return h;
-  }
   std::mutex lock_;
   std::vector<std::shared_ptr<const Entry>> entries_;
   std::size_t next_ = 0;
