@@ -1,6 +1,7 @@
 #include "Matcher.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -108,7 +109,9 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   static_assert(kCandidatePairs <= 64, "candidate sets are 64-bit masks");
   auto bit = [](int c) { return std::uint64_t{1} << c; };
   // Candidates sharing a minutia of A or of B with candidate c (c among them).
-  std::vector<std::uint64_t> withA(static_cast<std::size_t>(na), 0), withB(static_cast<std::size_t>(nb), 0);
+  std::vector<std::uint64_t> sharing(static_cast<std::size_t>(na + nb), 0);
+  std::uint64_t* const withA = sharing.data();
+  std::uint64_t* const withB = withA + na;
   for (int c = 0; c < count; ++c) {
     withA[candidates[c].a] |= bit(c);
     withB[candidates[c].b] |= bit(c);
@@ -119,7 +122,7 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   constexpr int kSectors = 18;  // 20 degrees each
   static_assert(kCosDirectionTolerance >= 0.9397f, "rotations that agree lie within 20 degrees of each other");
   std::uint64_t sectorMembers[kSectors] = {};
-  std::vector<int> sector(static_cast<std::size_t>(count));
+  std::array<int, kCandidatePairs> sector;
   for (int c = 0; c < count; ++c) {
     constexpr float kTurn = 2 * std::numbers::pi_v<float>;
     const float turn = B.minutiae[candidates[c].b].direction - A.minutiae[candidates[c].a].direction;
@@ -129,7 +132,7 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   }
   // What candidate c leaves open: those within reach of its rotation that share no
   // minutia with it.
-  std::vector<std::uint64_t> leaves(static_cast<std::size_t>(count));
+  std::array<std::uint64_t, kCandidatePairs> leaves;
   for (int c = 0; c < count; ++c) {
     const int s = sector[c];
     leaves[c] = (sectorMembers[(s + kSectors - 1) % kSectors] | sectorMembers[s] | sectorMembers[(s + 1) % kSectors]) &
@@ -137,7 +140,7 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   }
   // Judgements so far: judged[x] has bit y when x and y were compared, agrees[x] when
   // they agreed.
-  std::vector<std::uint64_t> judged(static_cast<std::size_t>(count), 0), agrees(static_cast<std::size_t>(count), 0);
+  std::array<std::uint64_t, kCandidatePairs> judged{}, agrees{};
   auto agreesWithAll = [&](std::uint64_t members, int c) {
     if (members & judged[c] & ~agrees[c]) return false;
     for (std::uint64_t unjudged = members & ~judged[c]; unjudged != 0; unjudged &= unjudged - 1) {
