@@ -250,11 +250,6 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
     heading[i] = turned * kStepsPerRadian;
   }
   SortByKey(key, t.sortedDirections, t.byDirection);
-  t.directionStarts.assign(kTurnSteps + 1, 0);
-  for (std::size_t k = 0; k < n; ++k)
-    ++t.directionStarts[static_cast<std::size_t>(
-        std::min(static_cast<int>(t.sortedDirections[k] * kStepsPerRadian), kTurnSteps - 1) + 1)];
-  for (int s = 1; s <= kTurnSteps; ++s) t.directionStarts[s] += t.directionStarts[s - 1];
   t.region = PrintRegion(minutiae);
   const PrintRegion& region = t.region;
   constexpr float kReach = kCylinderRadius + kCylinderSpread;
@@ -349,6 +344,22 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
   for (std::size_t i = 0; i < n; ++i)
     t.cylinders[i].usable = neighbours[i] >= kCylinderMinNeighbours &&
                             static_cast<float>(validCells[i]) >= kCylinderMinValidFraction * static_cast<float>(kCentres.count);
+  // Only usable cylinders are ever compared: the direction order keeps those alone.
+  std::size_t usable = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    const int i = t.byDirection[k];
+    if (!t.cylinders[static_cast<std::size_t>(i)].usable) continue;
+    t.byDirection[usable] = i;
+    t.sortedDirections[usable] = t.sortedDirections[k];
+    ++usable;
+  }
+  t.byDirection.resize(usable);
+  t.sortedDirections.resize(usable);
+  t.directionStarts.assign(kTurnSteps + 1, 0);
+  for (std::size_t k = 0; k < usable; ++k)
+    ++t.directionStarts[static_cast<std::size_t>(
+        std::min(static_cast<int>(t.sortedDirections[k] * kStepsPerRadian), kTurnSteps - 1) + 1)];
+  for (int s = 1; s <= kTurnSteps; ++s) t.directionStarts[s] += t.directionStarts[s - 1];
 }
 
 std::pair<int, int> MatchTemplate::RowsAround(float y, float reach) const {
@@ -413,11 +424,10 @@ template <typename Count>
   // enough is as good as random to the processor.
   const float reach = (std::acos(kMinPairTurnCos) + 0.01f) * kStepsPerRadian;
   const int* starts = B.directionStarts.data();
-  const int na = static_cast<int>(A.minutiae.size());
+  const int na = static_cast<int>(A.byDirection.size());
   int listed = 0;
   for (int k = 0; k < na; ++k) {
     const int i = A.byDirection[static_cast<std::size_t>(k)];
-    if (!A.cylinders[i].usable) continue;
     const Cylinder& ci = A.cylinders[i];
     const float cosI = A.cosDir[i], sinI = A.sinDir[i];
     // The 240ths of a turn from d - reach to d + reach, as up to two runs; their
@@ -439,7 +449,7 @@ template <typename Count>
         const float similarity = Similarity(CountMarks(ci, B.cylinders[j], count));
         const bool turnable = cosI * B.cosDir[j] + sinI * B.sinDir[j] >= kMinPairTurnCos;
         out[listed] = SimilarPair(similarity, i, j);
-        listed += int{B.cylinders[j].usable} & int{turnable} & int{similarity >= least};
+        listed += int{turnable} & int{similarity >= least};
       }
   }
   return listed;

@@ -64,12 +64,13 @@ struct MatchTemplate {
   std::vector<Minutia> minutiae;
   std::vector<float> cosDir, sinDir;
   std::vector<Cylinder> cylinders;
-  // The minutiae by direction: their directions in [0, 2 pi), ascending, and their
-  // indices in that order (the minutiae a turned minutia can pair with are one run).
+  // The minutiae with usable cylinders by direction: their directions in [0, 2 pi),
+  // ascending, and their indices in that order (the minutiae a turned minutia can
+  // pair with are one run).
   std::vector<float> sortedDirections;
   std::vector<int> byDirection;
   // Where each whole 240th of a turn starts in that order: directionStarts[s] is the
-  // number of minutiae whose direction lies below s 240ths (241 entries).
+  // number of those whose direction lies below s 240ths (241 entries).
   std::vector<int> directionStarts;
   // The minutiae from top to bottom: their rows, ascending, and their indices.
   std::vector<float> sortedY;
