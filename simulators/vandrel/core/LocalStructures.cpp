@@ -17,9 +17,10 @@ constexpr float kPi = std::numbers::pi_v<float>;
 constexpr float kCell = 2 * kCylinderRadius / kCylinderCells;
 constexpr int kCells = kCylinderCells * kCylinderCells;
 
-// Centres of the cylinder's cells inside its radius, in the minutia's frame. Bit k of
-// a cylinder's words is cell k of this list (the square's corners, outside the
-// radius, have none).
+// Centres of the cylinder's cells inside its radius, in the minutia's frame, nearest
+// the minutia first. Bit k of a cylinder's words is cell k of this list (the square's
+// corners, outside the radius, have none), so the cells within any radius of the
+// minutia are the lowest bits.
 struct CellCentres {
   int count = 0;
   float x[kCells] = {}, y[kCells] = {};
@@ -29,10 +30,16 @@ constexpr CellCentres MakeCellCentres() {
   for (int b = 0; b < kCylinderCells; ++b)
     for (int a = 0; a < kCylinderCells; ++a) {
       const float lx = (static_cast<float>(a) - 3.5f) * kCell, ly = (static_cast<float>(b) - 3.5f) * kCell;
-      if (lx * lx + ly * ly > kCylinderRadius * kCylinderRadius) continue;
-      c.x[c.count] = lx;
-      c.y[c.count] = ly;
-      ++c.count;
+      const float d = lx * lx + ly * ly;
+      if (d > kCylinderRadius * kCylinderRadius) continue;
+      // Insertion by distance; cells at the same distance stay in row order.
+      int k = c.count++;
+      for (; k > 0 && c.x[k - 1] * c.x[k - 1] + c.y[k - 1] * c.y[k - 1] > d; --k) {
+        c.x[k] = c.x[k - 1];
+        c.y[k] = c.y[k - 1];
+      }
+      c.x[k] = lx;
+      c.y[k] = ly;
     }
   return c;
 }
@@ -40,24 +47,24 @@ constexpr CellCentres kCentres = MakeCellCentres();
 static_assert(kCentres.count < 64, "a cylinder's cells fit a word");
 constexpr std::uint64_t kAllCells = (std::uint64_t{1} << kCentres.count) - 1;
 
-// The cells whose centres lie within a radius of the minutia, for the radii a print
-// region's clear radius takes (whole raster cells, up to the largest it reports).
+// How many cells (the lowest bits) lie within a radius of the minutia, for the radii
+// a print region's clear radius takes (whole raster cells, up to the largest it
+// reports).
 struct CellsWithin {
   static constexpr int kSteps = PrintRegion::kDepthCap - 1;
   static_assert(kSteps * PrintRegion::kRasterCell >= kCylinderRadius, "the largest clear radius covers a cylinder");
   static constexpr float kStep = PrintRegion::kRasterCell;
-  std::uint64_t mask[kSteps + 1] = {};
-  std::uint64_t Of(float radius) const {
-    return mask[std::min(static_cast<int>(radius * (1 / kStep)), kSteps)];
-  }
+  int count[kSteps + 1] = {};
+  int Of(float radius) const { return count[std::min(static_cast<int>(radius * (1 / kStep)), kSteps)]; }
 };
 constexpr CellsWithin MakeCellsWithin() {
   CellsWithin t;
   for (int r = 0; r <= CellsWithin::kSteps; ++r) {
     const float radius = static_cast<float>(r) * CellsWithin::kStep;
-    for (int k = 0; k < kCentres.count; ++k)
-      if (kCentres.x[k] * kCentres.x[k] + kCentres.y[k] * kCentres.y[k] <= radius * radius)
-        t.mask[r] |= std::uint64_t{1} << k;
+    while (t.count[r] < kCentres.count &&
+           kCentres.x[t.count[r]] * kCentres.x[t.count[r]] + kCentres.y[t.count[r]] * kCentres.y[t.count[r]] <=
+               radius * radius)
+      ++t.count[r];
   }
   return t;
 }
@@ -261,9 +268,12 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
     const float ci = t.cosDir[i], si = t.sinDir[i];
     // Cells within the clear radius around the minutia are inside without a look.
     const float clear = region.ClearRadius(mi.x, mi.y);
-    c.valid = clear >= kCylinderRadius ? kAllCells
-                                       : kCellsWithin.Of(clear) | region.InsideOffsets(mi.x, mi.y, ci, si, kCentres.x,
-                                                                                      kCentres.y, kCentres.count);
+    const int within = kCellsWithin.Of(clear);
+    c.valid = (std::uint64_t{1} << within) - 1;
+    if (within < kCentres.count)
+      c.valid |= region.InsideOffsets(mi.x, mi.y, ci, si, kCentres.x + within, kCentres.y + within,
+                                      kCentres.count - within)
+                 << within;
     validCells[i] = std::popcount(c.valid);
   }
   // Every pair within reach once, found along the minutiae sorted top to bottom: for
