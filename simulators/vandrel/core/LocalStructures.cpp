@@ -45,7 +45,6 @@ constexpr CellCentres MakeCellCentres() {
 }
 constexpr CellCentres kCentres = MakeCellCentres();
 static_assert(kCentres.count < 64, "a cylinder's cells fit a word");
-constexpr std::uint64_t kAllCells = (std::uint64_t{1} << kCentres.count) - 1;
 
 // How many cells (the lowest bits) lie within a radius of the minutia, for the radii
 // a print region's clear radius takes (whole raster cells, up to the largest it
