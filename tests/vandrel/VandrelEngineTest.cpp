@@ -2,6 +2,7 @@
 // parameters per context, records, and concurrent use. Runs natively on the portable
 // engine and, in the Windows build, through Vandrel.dll's exports (VandrelApi.h).
 #include <cstring>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -139,6 +140,48 @@ TEST_F(VandrelEngine, VerifyReportsScoreAndDecision) {
   // A record the engine cannot read is refused, not trusted.
   std::vector<std::uint8_t> junk(10000, 0xFF);
   EXPECT_EQ(api_.Verify(junk.data(), b.data(), details, 0), -5);
+}
+
+// Recent records are recognised by their bytes: one that starts like a cached record
+// but differs further on (here, in its last minutia) is compared as itself. The
+// same comparison is made once with the cached record still recent and once after
+// other records have pushed it out.
+TEST_F(VandrelEngine, RecordsAreComparedAsThemselvesNotAsRecentOnesTheyStartLike) {
+  // A print of 40 minutiae on a jittered grid.
+  FeatureModel model;
+  ClearFeatureModel(model);
+  std::mt19937 rng(3);
+  model.MinutiaeCount = 40;
+  for (int i = 0; i < model.MinutiaeCount; ++i)
+    model.Minutiae[i] = {static_cast<std::int16_t>(30 + (i % 6) * 36 + static_cast<int>(rng() % 12)),
+                         static_cast<std::int16_t>(30 + (i / 6) * 34 + static_cast<int>(rng() % 12)),
+                         static_cast<std::uint8_t>(rng() % 240), 255, static_cast<std::uint8_t>(rng() % 2)};
+  const auto encode = [](const FeatureModel& m) {
+    std::vector<std::uint8_t> out(10000);
+    EXPECT_GT(EncodeFeatures(m, out.data(), out.size()), 0);
+    return out;
+  };
+  const std::vector<std::uint8_t> a = encode(model);
+  FeatureModel moved = model;
+  FeatureMinutia& last = moved.Minutiae[moved.MinutiaeCount - 1];
+  last.X = static_cast<std::int16_t>(last.X > 128 ? last.X - 60 : last.X + 60);
+  const std::vector<std::uint8_t> a2 = encode(moved);
+  ASSERT_NE(std::memcmp(a.data(), a2.data(), 10000), 0);
+
+  std::int32_t self[5] = {20}, recent[5] = {20}, fresh[5] = {20};
+  api_.Verify(a.data(), a.data(), self, 0);
+  api_.Verify(a2.data(), a.data(), recent, 0);
+  for (int shift = 1; shift <= 40; ++shift) {
+    FeatureModel other = model;
+    for (int i = 0; i < other.MinutiaeCount; ++i) other.Minutiae[i].Y = static_cast<std::int16_t>(other.Minutiae[i].Y + shift);
+    const std::vector<std::uint8_t> r = encode(other);
+    std::int32_t details[5] = {20};
+    api_.Verify(r.data(), r.data(), details, 0);
+  }
+  api_.Verify(a2.data(), a.data(), fresh, 0);
+  EXPECT_EQ(recent[1], fresh[1]);
+  EXPECT_EQ(recent[3], fresh[3]);
+  EXPECT_LT(fresh[3], self[3]);  // the moved minutia found no partner
 }
 
 TEST_F(VandrelEngine, GeneralizeNeedsThreeAgreeingRecords) {
