@@ -48,9 +48,24 @@ for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 mkdir -p "$here/.deps"
+# A mirror caught in the middle of a sync fails an update now and then ("File has
+# unexpected size"): try again after a pause, and after the last try go on with the
+# package lists there are; the install below still fails if they do not serve.
+apt_update() {
+  local attempt
+  for attempt in 1 2 3 4; do
+    if "${sudo_cmd[@]}" apt-get update -q; then return 0; fi
+    echo "bootstrap: apt-get update failed (try $attempt of 4)" >&2
+    [ "$attempt" = 4 ] || sleep $((attempt * 15))
+  done
+  return 1
+}
 if [ ${#missing[@]} -gt 0 ] || [ ! -f "$here/.deps/apt-updated" ]; then
-  "${sudo_cmd[@]}" apt-get update -q
-  touch "$here/.deps/apt-updated"
+  if apt_update; then
+    touch "$here/.deps/apt-updated"
+  else
+    echo "bootstrap: going on with the package lists there are" >&2
+  fi
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
