@@ -1,5 +1,6 @@
 // The extraction stages, matching and generalization on inputs with a known answer.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -23,6 +24,7 @@
 #include "OrientationField.h"
 #include "RidgeSkeleton.h"
 #include "RidgeWavelength.h"
+#include "SimilarPairs.h"
 #include "SingularPoints.h"
 #include "SyntheticImages.h"
 #include "VandrelParams.h"
@@ -476,6 +478,50 @@ TEST(VandrelMatcher, TemplateLookUpsMissNothing) {
       }
     EXPECT_GT(usablePairs, 0) << trial;
   }
+}
+
+// Every way of listing similar pairs this processor has gives the portable code's
+// list exactly: the same pairs, in the same order, with the same similarities bit
+// for bit. Presses of one finger give pairs of every similarity; runs of every length
+// (so vectors of eight end anywhere), directions across the wrap, and templates with
+// no usable cylinder are among them.
+TEST(VandrelMatcher, PairKernelsListExactlyWhatPortableCodeLists) {
+  std::mt19937 rng(23);
+  int kernelsChecked = 0;
+  for (PairKernel kernel : {PairKernel::BitCount, PairKernel::Vector}) {
+    if (!PairKernelAvailable(kernel)) continue;
+    ++kernelsChecked;
+    for (int trial = 0; trial < 40; ++trial) {
+      const std::vector<Minutia> finger = RandomFinger(rng, 3 + trial * 2);
+      std::vector<Minutia> a = Press(finger, rng, 0.3f, 10, -5, 2), b = Press(finger, rng, -0.2f, -8, 12, 3);
+      if (trial % 5 == 1) {
+        a[0].direction = 0.001f;
+        b[0].direction = 2 * std::numbers::pi_v<float> - 0.001f;
+      }
+      if (trial % 7 == 3) b.resize(1);
+      // Minutiae turned just about as far apart as a pair may be: the turn test must
+      // round as the portable code does.
+      if (trial % 3 == 2)
+        for (std::size_t k = 0; k < b.size(); ++k)
+          b[k].direction = WrapTurn(a[k % a.size()].direction + std::numbers::pi_v<float> / 3 +
+                                    static_cast<float>(k % 9) * 1e-7f * (k % 2 ? 1.0f : -1.0f));
+      MatchTemplate ta, tb;
+      BuildMatchTemplate(a, ta);
+      BuildMatchTemplate(b, tb);
+      for (float least : {0.0f, params::kMinPairSimilarity}) {
+        std::vector<SimilarPair> expected(a.size() * b.size()), got(a.size() * b.size());
+        const int n = SimilarPairs(ta, tb, least, expected.data(), PairKernel::Portable);
+        ASSERT_EQ(SimilarPairs(ta, tb, least, got.data(), kernel), n) << static_cast<int>(kernel) << " " << trial;
+        for (int k = 0; k < n; ++k) {
+          const SimilarPair &e = expected[static_cast<std::size_t>(k)], &g = got[static_cast<std::size_t>(k)];
+          ASSERT_TRUE(e.a() == g.a() && e.b() == g.b() &&
+                      std::bit_cast<std::uint32_t>(e.similarity()) == std::bit_cast<std::uint32_t>(g.similarity()))
+              << static_cast<int>(kernel) << " trial " << trial << " pair " << k;
+        }
+      }
+    }
+  }
+  RecordProperty("kernels_checked", kernelsChecked);
 }
 
 TEST(VandrelMatcher, CalibrationPassesThroughTheScaleKnots) {

@@ -100,7 +100,7 @@ constexpr MarkTable kMarks = MakeMarkTable();
 // counted in 240ths of a turn (the records' resolution); the table takes the
 // difference of two headings in 0..240, rounded, plus kRelativeOffset, so that no
 // wrapping is needed.
-constexpr int kTurnSteps = 240;
+constexpr int kTurnSteps = MatchTemplate::kTurnSteps;
 constexpr float kStepsPerRadian = kTurnSteps / (2 * kPi);
 constexpr int kRelativeOffset = kTurnSteps + kTurnSteps / 2;
 struct RelativeDirectionBins {
@@ -369,6 +369,19 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
     ++t.directionStarts[static_cast<std::size_t>(
         std::min(static_cast<int>(t.sortedDirections[k] * kStepsPerRadian), kTurnSteps - 1) + 1)];
   for (int s = 1; s <= kTurnSteps; ++s) t.directionStarts[s] += t.directionStarts[s - 1];
+  const std::size_t stride = usable + MatchTemplate::kOrderedSlack;
+  t.orderedStride = stride;
+  t.orderedWords.assign((kCylinderDirections + 2) * stride, 0);
+  t.orderedTurns.assign(2 * stride, 0.0f);
+  for (std::size_t k = 0; k < usable; ++k) {
+    const std::size_t i = static_cast<std::size_t>(t.byDirection[k]);
+    const Cylinder& c = t.cylinders[i];
+    for (int d = 0; d < kCylinderDirections; ++d) t.orderedWords[static_cast<std::size_t>(d) * stride + k] = c.bits[d];
+    t.orderedWords[kCylinderDirections * stride + k] = c.valid;
+    t.orderedWords[(kCylinderDirections + 1) * stride + k] = i;
+    t.orderedTurns[k] = t.cosDir[i];
+    t.orderedTurns[stride + k] = t.sinDir[i];
+  }
 }
 
 std::pair<int, int> MatchTemplate::RowsAround(float y, float reach) const {
@@ -381,106 +394,6 @@ std::pair<int, int> MatchTemplate::RowsAround(float y, float reach) const {
   const float from = band((y - reach - sortedY[0]) / kBandHeight);
   const float to = band((y + reach - sortedY[0]) / kBandHeight + 1);
   return {bandStarts[static_cast<std::size_t>(from)], bandStarts[static_cast<std::size_t>(to)]};
-}
-
-namespace {
-
-// Bit count without relying on a processor instruction (SWAR).
-inline int CountBits(std::uint64_t x) {
-  x = x - ((x >> 1) & 0x5555555555555555ULL);
-  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
-  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-  return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
-}
-
-// The cylinders' differing and total marks over their common valid cells: |a xor b|
-// and |a| + |b| = |a xor b| + 2 |a and b|; both 0 when too few cells are common.
-// Without branches: which pairs have enough cells in common is data, not a pattern.
-struct MarkCounts {
-  int diff = 0, norm = 0;
-};
-template <typename Count>
-[[gnu::always_inline]] inline MarkCounts CountMarks(const Cylinder& a, const Cylinder& b, Count count) {
-  const std::uint64_t v = a.valid & b.valid;
-  const bool enough = count(v) >= kMinCommonCells;
-  int diff = 0, both = 0;
-  for (int d = 0; d < kCylinderDirections; ++d) {
-    const std::uint64_t x = a.bits[d] & v, y = b.bits[d] & v;
-    diff += count(x ^ y);
-    both += count(x & y);
-  }
-  return {enough ? diff : 0, enough ? diff + 2 * both : 0};
-}
-
-inline float Similarity(MarkCounts m) {
-  const float ratio = static_cast<float>(m.diff) / static_cast<float>(std::max(m.norm, 1));
-  return m.norm == 0 ? 0.0f : 1.0f - ratio;
-}
-
-struct PortableCount {
-  int operator()(std::uint64_t x) const { return CountBits(x); }
-};
-
-template <typename Count>
-[[gnu::always_inline]] inline int CollectSimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least,
-                                                      SimilarPair* out, Count count) {
-  // Minutiae turned further apart than a placement turns the finger (plus the
-  // directions' own error) are not the same minutia. Those of B that may pair with a
-  // minutia of A lie in one run of 240ths of a turn (two where it wraps past 2 pi),
-  // which B's direction order and its table of where each 240th starts give without a
-  // search; the run is taken a little wide and each pair still checked. Every pair visited is
-  // written and kept or not by the count, without a branch: whether a pair is alike
-  // enough is as good as random to the processor.
-  const float reach = (std::acos(kMinPairTurnCos) + 0.01f) * kStepsPerRadian;
-  const int* starts = B.directionStarts.data();
-  const int na = static_cast<int>(A.byDirection.size());
-  int listed = 0;
-  for (int k = 0; k < na; ++k) {
-    const int i = A.byDirection[static_cast<std::size_t>(k)];
-    const Cylinder& ci = A.cylinders[i];
-    const float cosI = A.cosDir[i], sinI = A.sinDir[i];
-    // The 240ths of a turn from d - reach to d + reach, as up to two runs; their
-    // minutiae are a run of places each.
-    const float d = A.sortedDirections[static_cast<std::size_t>(k)] * kStepsPerRadian;
-    const float lo = d - reach, hi = d + reach;
-    int from[2] = {static_cast<int>(lo), 0}, to[2] = {static_cast<int>(hi), -1};
-    if (lo < 0) {
-      from[0] = 0;
-      from[1] = static_cast<int>(lo + kTurnSteps), to[1] = kTurnSteps - 1;
-    } else if (hi >= kTurnSteps) {
-      to[0] = kTurnSteps - 1;
-      to[1] = static_cast<int>(hi - kTurnSteps);
-    }
-    for (int run = 0; run < 2; ++run)
-      for (int place = starts[std::clamp(from[run], 0, kTurnSteps)], end = starts[std::clamp(to[run] + 1, 0, kTurnSteps)];
-           place < end; ++place) {
-        const int j = B.byDirection[static_cast<std::size_t>(place)];
-        const float similarity = Similarity(CountMarks(ci, B.cylinders[j], count));
-        const bool turnable = cosI * B.cosDir[j] + sinI * B.sinDir[j] >= kMinPairTurnCos;
-        out[listed] = SimilarPair(similarity, i, j);
-        listed += int{turnable} & int{similarity >= least};
-      }
-  }
-  return listed;
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-#define VANDREL_HW_POPCOUNT 1
-// The same, compiled for the processor's bit count instruction: everything above is
-// inlined here, where the builtin becomes that instruction.
-__attribute__((target("popcnt"))) int CollectSimilarPairsHw(const MatchTemplate& A, const MatchTemplate& B,
-                                                             float least, SimilarPair* out) {
-  return CollectSimilarPairs(A, B, least, out, [](std::uint64_t x) { return __builtin_popcountll(x); });
-}
-#endif
-
-}  // namespace
-
-int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out) {
-#ifdef VANDREL_HW_POPCOUNT
-  if (__builtin_cpu_supports("popcnt")) return CollectSimilarPairsHw(A, B, least, out);
-#endif
-  return CollectSimilarPairs(A, B, least, out, PortableCount{});
 }
 
 }  // namespace mivex::vandrel

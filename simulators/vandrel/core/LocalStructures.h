@@ -4,7 +4,6 @@
 // bins of relative neighbour direction. A bit is set where a neighbour lies; a cell
 // is valid where the print (the region the minutiae span) is.
 #include <algorithm>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -70,8 +69,19 @@ struct MatchTemplate {
   std::vector<float> sortedDirections;
   std::vector<int> byDirection;
   // Where each whole 240th of a turn starts in that order: directionStarts[s] is the
-  // number of those whose direction lies below s 240ths (241 entries).
+  // number of those whose direction lies below s 240ths (kTurnSteps + 1 entries).
+  static constexpr int kTurnSteps = 240;
   std::vector<int> directionStarts;
+  // The same cylinders word by word, for comparing many at a time: row d holds the
+  // word of direction bin d of each in direction order, then come a row of their
+  // valid cells and one of their minutiae's indices. Every row is orderedStride long,
+  // with room for kOrderedSlack zero words past the last cylinder, so whole vectors
+  // can be read at the end of a run. orderedTurns holds their directions' cosines,
+  // then their sines, in rows of the same stride.
+  static constexpr std::size_t kOrderedSlack = 7;
+  std::size_t orderedStride = 0;
+  std::vector<std::uint64_t> orderedWords;
+  std::vector<float> orderedTurns;
   // The minutiae from top to bottom: their rows, ascending, and their indices.
   std::vector<float> sortedY;
   std::vector<int> byY;
@@ -86,28 +96,5 @@ struct MatchTemplate {
 
 // Prepares a template for matching from its minutiae.
 void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& out);
-
-// The minutia pairs of A and B whose cylinders are at least `least` alike, written to
-// `out` (room for A's times B's minutiae); returns how many. Pairs that cannot match
-// are left out: an unusable cylinder, or directions further apart than
-// kMinPairTurnCos allows. Uses the processor's bit count instruction where there is one.
-// A pair is one 64-bit key that orders pairs best first: by similarity, highest first
-// (a similarity in [0, 1] orders as its bits do), then by the index in A, then in B;
-// indices take 16 bits (records hold at most 80 minutiae).
-class SimilarPair {
- public:
-  SimilarPair() = default;
-  SimilarPair(float similarity, int a, int b)
-      : key_(std::uint64_t{~std::bit_cast<std::uint32_t>(similarity)} << 32 |
-             static_cast<std::uint64_t>(static_cast<std::uint16_t>(a)) << 16 | static_cast<std::uint16_t>(b)) {}
-  float similarity() const { return std::bit_cast<float>(~static_cast<std::uint32_t>(key_ >> 32)); }
-  int a() const { return static_cast<int>(key_ >> 16 & 0xFFFF); }
-  int b() const { return static_cast<int>(key_ & 0xFFFF); }
-  bool operator<(const SimilarPair& other) const { return key_ < other.key_; }
-
- private:
-  std::uint64_t key_;
-};
-int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out);
 
 }  // namespace mivex::vandrel

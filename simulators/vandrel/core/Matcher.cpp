@@ -10,6 +10,7 @@
 #include <span>
 
 #include "BlockOps.h"
+#include "SimilarPairs.h"
 #include "VandrelParams.h"
 #include "capture/ScoreScale.h"
 

@@ -1,0 +1,233 @@
+#include "SimilarPairs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <numbers>
+
+#include "VandrelParams.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define VANDREL_X86 1
+#endif
+
+namespace mivex::vandrel {
+namespace {
+
+using namespace params;
+constexpr int kTurnSteps = MatchTemplate::kTurnSteps;
+constexpr float kStepsPerRadian = kTurnSteps / (2 * std::numbers::pi_v<float>);
+
+// Minutiae turned further apart than a placement turns the finger (plus the
+// directions' own error) are not the same minutia. Those of B that may pair with a
+// minutia of A lie in one run of 240ths of a turn (two where it wraps past 2 pi),
+// which B's direction order and its table of where each 240th starts give without a
+// search; the run is taken a little wide and each pair still checked.
+struct Runs {
+  int from[2], to[2];  // places in B's direction order; the second run may be empty
+};
+inline float TurnReach() { return (std::acos(kMinPairTurnCos) + 0.01f) * kStepsPerRadian; }
+inline Runs RunsNear(const MatchTemplate& B, float direction, float reach) {
+  const float d = direction * kStepsPerRadian;
+  const float lo = d - reach, hi = d + reach;
+  int from[2] = {static_cast<int>(lo), 0}, to[2] = {static_cast<int>(hi), -1};
+  if (lo < 0) {
+    from[0] = 0;
+    from[1] = static_cast<int>(lo + kTurnSteps), to[1] = kTurnSteps - 1;
+  } else if (hi >= kTurnSteps) {
+    to[0] = kTurnSteps - 1;
+    to[1] = static_cast<int>(hi - kTurnSteps);
+  }
+  const int* starts = B.directionStarts.data();
+  Runs r;
+  for (int run = 0; run < 2; ++run) {
+    r.from[run] = starts[std::clamp(from[run], 0, kTurnSteps)];
+    r.to[run] = std::max(r.from[run], starts[std::clamp(to[run] + 1, 0, kTurnSteps)]);
+  }
+  return r;
+}
+
+// Bit count without relying on a processor instruction (SWAR).
+inline int CountBits(std::uint64_t x) {
+  x = x - ((x >> 1) & 0x5555555555555555ULL);
+  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+}
+
+// The cylinders' differing and total marks over their common valid cells: |a xor b|
+// and |a| + |b| = |a xor b| + 2 |a and b|; both 0 when too few cells are common.
+// Without branches: which pairs have enough cells in common is data, not a pattern.
+struct MarkCounts {
+  int diff = 0, norm = 0;
+};
+template <typename Count>
+[[gnu::always_inline]] inline MarkCounts CountMarks(const Cylinder& a, const Cylinder& b, Count count) {
+  const std::uint64_t v = a.valid & b.valid;
+  const bool enough = count(v) >= kMinCommonCells;
+  int diff = 0, both = 0;
+  for (int d = 0; d < kCylinderDirections; ++d) {
+    const std::uint64_t x = a.bits[d] & v, y = b.bits[d] & v;
+    diff += count(x ^ y);
+    both += count(x & y);
+  }
+  return {enough ? diff : 0, enough ? diff + 2 * both : 0};
+}
+
+inline float Similarity(MarkCounts m) {
+  const float ratio = static_cast<float>(m.diff) / static_cast<float>(std::max(m.norm, 1));
+  return m.norm == 0 ? 0.0f : 1.0f - ratio;
+}
+
+struct PortableCount {
+  int operator()(std::uint64_t x) const { return CountBits(x); }
+};
+
+// One pair at a time. Every pair visited is written and kept or not by the count,
+// without a branch: whether a pair is alike enough is as good as random to the
+// processor.
+template <typename Count>
+[[gnu::always_inline]] inline int CollectSimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least,
+                                                      SimilarPair* out, Count count) {
+  const float reach = TurnReach();
+  const int na = static_cast<int>(A.byDirection.size());
+  int listed = 0;
+  for (int k = 0; k < na; ++k) {
+    const int i = A.byDirection[static_cast<std::size_t>(k)];
+    const Cylinder& ci = A.cylinders[i];
+    const float cosI = A.cosDir[i], sinI = A.sinDir[i];
+    const Runs runs = RunsNear(B, A.sortedDirections[static_cast<std::size_t>(k)], reach);
+    for (int run = 0; run < 2; ++run)
+      for (int place = runs.from[run]; place < runs.to[run]; ++place) {
+        const int j = B.byDirection[static_cast<std::size_t>(place)];
+        const float similarity = Similarity(CountMarks(ci, B.cylinders[j], count));
+        const bool turnable = cosI * B.cosDir[j] + sinI * B.sinDir[j] >= kMinPairTurnCos;
+        out[listed] = SimilarPair(similarity, i, j);
+        listed += int{turnable} & int{similarity >= least};
+      }
+  }
+  return listed;
+}
+
+int CollectPortable(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out) {
+  return CollectSimilarPairs(A, B, least, out, PortableCount{});
+}
+
+#ifdef VANDREL_X86
+// The same, compiled for the processor's bit count instruction: everything above is
+// inlined here, where the builtin becomes that instruction.
+__attribute__((target("popcnt"))) int CollectBitCount(const MatchTemplate& A, const MatchTemplate& B, float least,
+                                                      SimilarPair* out) {
+  return CollectSimilarPairs(A, B, least, out, [](std::uint64_t x) { return __builtin_popcountll(x); });
+}
+
+// Eight pairs at a time: one minutia of A against eight consecutive ones of B's
+// direction order, read from its rows of words. The arithmetic is the one above, step
+// by step (the same counts, the same single-precision division and turn test), so the
+// pairs and their similarities are the same bit for bit; the kept ones are packed
+// into the list in order.
+static_assert(MatchTemplate::kOrderedSlack >= 7, "a vector of eight may start at the last cylinder");
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12's own intrinsics pass an unset vector as the ignored source of unmasked
+// operations, and then warn about it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+__attribute__((target("avx512f,avx512vl,avx512vpopcntdq"))) int CollectVector(const MatchTemplate& A,
+                                                                                const MatchTemplate& B, float least,
+                                                                                SimilarPair* out) {
+  const std::size_t stride = B.orderedStride;
+  const std::uint64_t* const words = B.orderedWords.data();
+  const std::uint64_t* const validRow = words + kCylinderDirections * stride;
+  const std::uint64_t* const indexRow = validRow + stride;
+  const float* const cosRow = B.orderedTurns.data();
+  const float* const sinRow = cosRow + stride;
+  const __m512i minCommon = _mm512_set1_epi64(kMinCommonCells), zero = _mm512_setzero_si512();
+  const __m512i oneCount = _mm512_set1_epi64(1);
+  const __m256 one = _mm256_set1_ps(1.0f), leastSimilar = _mm256_set1_ps(least);
+  const __m256 minTurn = _mm256_set1_ps(kMinPairTurnCos);
+  const __m256i allBits = _mm256_set1_epi32(-1);
+  const float reach = TurnReach();
+  const int na = static_cast<int>(A.byDirection.size());
+  int listed = 0;
+  for (int k = 0; k < na; ++k) {
+    const int i = A.byDirection[static_cast<std::size_t>(k)];
+    const Cylinder& ci = A.cylinders[i];
+    __m512i aBits[kCylinderDirections];
+    for (int d = 0; d < kCylinderDirections; ++d) aBits[d] = _mm512_set1_epi64(static_cast<long long>(ci.bits[d]));
+    const __m512i aValid = _mm512_set1_epi64(static_cast<long long>(ci.valid));
+    const __m512i aIndex = _mm512_set1_epi64(static_cast<long long>(i) << 16);
+    const __m256 cosI = _mm256_set1_ps(A.cosDir[i]), sinI = _mm256_set1_ps(A.sinDir[i]);
+    const Runs runs = RunsNear(B, A.sortedDirections[static_cast<std::size_t>(k)], reach);
+    for (int run = 0; run < 2; ++run)
+      for (int place = runs.from[run]; place < runs.to[run]; place += 8) {
+        const int left = runs.to[run] - place;
+        const __mmask8 lanes = left >= 8 ? 0xFF : static_cast<__mmask8>((1u << left) - 1);
+        const std::size_t p = static_cast<std::size_t>(place);
+        const __m512i v = _mm512_and_si512(aValid, _mm512_loadu_si512(validRow + p));
+        const __mmask8 enough = _mm512_cmpge_epi64_mask(_mm512_popcnt_epi64(v), minCommon);
+        __m512i diff = zero, both = zero;
+        for (int d = 0; d < kCylinderDirections; ++d) {
+          const __m512i b = _mm512_loadu_si512(words + static_cast<std::size_t>(d) * stride + p);
+          diff = _mm512_add_epi64(diff, _mm512_popcnt_epi64(_mm512_and_si512(_mm512_xor_si512(aBits[d], b), v)));
+          both = _mm512_add_epi64(both, _mm512_popcnt_epi64(_mm512_and_si512(_mm512_and_si512(aBits[d], b), v)));
+        }
+        const __m512i norm = _mm512_add_epi64(diff, _mm512_add_epi64(both, both));
+        const __mmask8 counted = enough & _mm512_cmpgt_epi64_mask(norm, zero);
+        const __m256 ratio = _mm256_div_ps(_mm256_cvtepi32_ps(_mm512_cvtepi64_epi32(diff)),
+                                           _mm256_cvtepi32_ps(_mm512_cvtepi64_epi32(_mm512_max_epi64(norm, oneCount))));
+        const __m256 similarity = _mm256_maskz_sub_ps(counted, one, ratio);
+        const __m256 turn = _mm256_add_ps(_mm256_mul_ps(cosI, _mm256_loadu_ps(cosRow + p)),
+                                          _mm256_mul_ps(sinI, _mm256_loadu_ps(sinRow + p)));
+        const __mmask8 keep = lanes & _mm256_cmp_ps_mask(turn, minTurn, _CMP_GE_OQ) &
+                              _mm256_cmp_ps_mask(similarity, leastSimilar, _CMP_GE_OQ);
+        const __m256i order = _mm256_xor_si256(_mm256_castps_si256(similarity), allBits);
+        const __m512i keys = _mm512_or_si512(_mm512_slli_epi64(_mm512_cvtepu32_epi64(order), 32),
+                                             _mm512_or_si512(aIndex, _mm512_loadu_si512(indexRow + p)));
+        _mm512_mask_compressstoreu_epi64(out + listed, keep, keys);
+        listed += __builtin_popcount(keep);
+      }
+  }
+  return listed;
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#endif
+
+}  // namespace
+
+bool PairKernelAvailable(PairKernel kernel) {
+  switch (kernel) {
+    case PairKernel::Portable:
+      return true;
+#ifdef VANDREL_X86
+    case PairKernel::BitCount:
+      return __builtin_cpu_supports("popcnt");
+    case PairKernel::Vector:
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+             __builtin_cpu_supports("avx512vpopcntdq");
+#endif
+    default:
+      return false;
+  }
+}
+
+int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out, PairKernel kernel) {
+#ifdef VANDREL_X86
+  if (kernel == PairKernel::Vector && PairKernelAvailable(kernel)) return CollectVector(A, B, least, out);
+  if (kernel != PairKernel::Portable && PairKernelAvailable(PairKernel::BitCount))
+    return CollectBitCount(A, B, least, out);
+#endif
+  return CollectPortable(A, B, least, out);
+}
+
+int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out) {
+  static const PairKernel fastest = PairKernelAvailable(PairKernel::Vector)     ? PairKernel::Vector
+                                    : PairKernelAvailable(PairKernel::BitCount) ? PairKernel::BitCount
+                                                                                : PairKernel::Portable;
+  return SimilarPairs(A, B, least, out, fastest);
+}
+
+}  // namespace mivex::vandrel

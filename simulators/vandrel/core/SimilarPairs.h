@@ -1,0 +1,44 @@
+#pragma once
+// The minutia pairs of two templates whose cylinders are alike: the first step of
+// matching, and the one that compares the most (every minutia of one print with every
+// minutia of the other turned about as far).
+#include <bit>
+#include <cstdint>
+
+#include "LocalStructures.h"
+
+namespace mivex::vandrel {
+
+// A pair is one 64-bit key that orders pairs best first: by similarity, highest first
+// (a similarity in [0, 1] orders as its bits do), then by the index in A, then in B;
+// indices take 16 bits (records hold at most 80 minutiae).
+class SimilarPair {
+ public:
+  SimilarPair() = default;
+  SimilarPair(float similarity, int a, int b)
+      : key_(std::uint64_t{~std::bit_cast<std::uint32_t>(similarity)} << 32 |
+             static_cast<std::uint64_t>(static_cast<std::uint16_t>(a)) << 16 | static_cast<std::uint16_t>(b)) {}
+  float similarity() const { return std::bit_cast<float>(~static_cast<std::uint32_t>(key_ >> 32)); }
+  int a() const { return static_cast<int>(key_ >> 16 & 0xFFFF); }
+  int b() const { return static_cast<int>(key_ & 0xFFFF); }
+  bool operator<(const SimilarPair& other) const { return key_ < other.key_; }
+
+ private:
+  std::uint64_t key_;
+};
+
+// The ways of comparing cylinders, all with the same result: bit counts in portable
+// code, with the processor's bit count instruction, or eight pairs at a time with
+// 512-bit vector instructions.
+enum class PairKernel { Portable, BitCount, Vector };
+bool PairKernelAvailable(PairKernel kernel);
+
+// The minutia pairs of A and B whose cylinders are at least `least` alike, written to
+// `out` (room for A's times B's minutiae); returns how many. Pairs that cannot match
+// are left out: an unusable cylinder, or directions further apart than
+// kMinPairTurnCos allows. The pairs are listed in the same order by every kernel: by
+// A's direction order, then B's. The first form uses the fastest kernel available.
+int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out);
+int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out, PairKernel kernel);
+
+}  // namespace mivex::vandrel
