@@ -423,6 +423,13 @@ TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
         for (int k = 0; k < 64; ++k)
           mismatches += ((inside >> k & 1) != 0) != region.Inside(x + dx[k] * c - dy[k] * s, y + dx[k] * s + dy[k] * c);
         ASSERT_LE(mismatches, 1) << trial << " " << x << "," << y;
+        // The vector form gives the portable answer exactly, for any number of points.
+        if (KernelAvailable(Kernel::Vector)) {
+          const int count = 1 + static_cast<int>(rng() % 64);
+          ASSERT_EQ(region.InsideOffsets(x, y, c, s, dx, dy, count, Kernel::Vector),
+                    region.InsideOffsets(x, y, c, s, dx, dy, count, Kernel::Portable))
+              << trial << " " << x << "," << y << " " << count;
+        }
       }
     if (finger.size() >= 40) {
       EXPECT_GT(deep, 0) << trial;  // a full print has a middle
@@ -480,16 +487,16 @@ TEST(VandrelMatcher, TemplateLookUpsMissNothing) {
   }
 }
 
-// Every way of listing similar pairs this processor has gives the portable code's
-// list exactly: the same pairs, in the same order, with the same similarities bit
-// for bit. Presses of one finger give pairs of every similarity; runs of every length
-// (so vectors of eight end anywhere), directions across the wrap, and templates with
-// no usable cylinder are among them.
-TEST(VandrelMatcher, PairKernelsListExactlyWhatPortableCodeLists) {
+// Every form of template preparation and pair listing this processor has gives the
+// portable code's result exactly: the same cylinders, and the same pairs in the same
+// order with the same similarities bit for bit. Presses of one finger give pairs of
+// every similarity; runs of every length (so vectors end anywhere), directions across
+// the wrap, and templates with no usable cylinder are among them.
+TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
   std::mt19937 rng(23);
   int kernelsChecked = 0;
-  for (PairKernel kernel : {PairKernel::BitCount, PairKernel::Vector}) {
-    if (!PairKernelAvailable(kernel)) continue;
+  for (Kernel kernel : {Kernel::BitCount, Kernel::Vector}) {
+    if (!KernelAvailable(kernel)) continue;
     ++kernelsChecked;
     for (int trial = 0; trial < 40; ++trial) {
       const std::vector<Minutia> finger = RandomFinger(rng, 3 + trial * 2);
@@ -505,12 +512,19 @@ TEST(VandrelMatcher, PairKernelsListExactlyWhatPortableCodeLists) {
         for (std::size_t k = 0; k < b.size(); ++k)
           b[k].direction = WrapTurn(a[k % a.size()].direction + std::numbers::pi_v<float> / 3 +
                                     static_cast<float>(k % 9) * 1e-7f * (k % 2 ? 1.0f : -1.0f));
-      MatchTemplate ta, tb;
-      BuildMatchTemplate(a, ta);
-      BuildMatchTemplate(b, tb);
+      MatchTemplate ta, tb, portable;
+      BuildMatchTemplate(a, ta, kernel);
+      BuildMatchTemplate(b, tb, kernel);
+      BuildMatchTemplate(a, portable, Kernel::Portable);
+      for (std::size_t i = 0; i < a.size(); ++i) {
+        const Cylinder &e = portable.cylinders[i], &g = ta.cylinders[i];
+        ASSERT_TRUE(std::equal(e.bits, e.bits + params::kCylinderDirections, g.bits) && e.valid == g.valid &&
+                    e.usable == g.usable)
+            << static_cast<int>(kernel) << " trial " << trial << " cylinder " << i;
+      }
       for (float least : {0.0f, params::kMinPairSimilarity}) {
         std::vector<SimilarPair> expected(a.size() * b.size()), got(a.size() * b.size());
-        const int n = SimilarPairs(ta, tb, least, expected.data(), PairKernel::Portable);
+        const int n = SimilarPairs(ta, tb, least, expected.data(), Kernel::Portable);
         ASSERT_EQ(SimilarPairs(ta, tb, least, got.data(), kernel), n) << static_cast<int>(kernel) << " " << trial;
         for (int k = 0; k < n; ++k) {
           const SimilarPair &e = expected[static_cast<std::size_t>(k)], &g = got[static_cast<std::size_t>(k)];

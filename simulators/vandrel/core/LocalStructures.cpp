@@ -9,6 +9,11 @@
 
 #include "BlockOps.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define VANDREL_X86 1
+#endif
+
 namespace mivex::vandrel {
 namespace {
 
@@ -204,7 +209,8 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
   // its rows, in long loops over the bytes that vectorise. A minimum running past a
   // row's end takes in frame cells, which are outside (0) and stay so, as every one
   // of them has itself in its minimum.
-  depth_.assign(eroded, eroded + size);
+  depth_.assign(size + kReadSlack, 0);
+  std::copy(eroded, eroded + size, depth_.begin());
   for (int k = 1; k < kDepthCap; ++k) {
     for (std::size_t i = 1; i + 1 < size; ++i) along[i] = std::min({eroded[i - 1], eroded[i], eroded[i + 1]});
     std::uint8_t any = 0;
@@ -218,26 +224,78 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
   }
 }
 
-std::uint64_t PrintRegion::InsideOffsets(float x, float y, float c, float s, const float* dx, const float* dy,
-                                         int count) const {
-  // Positions and cells first, in a loop without branches the compiler can vectorise;
-  // then one look-up per point.
-  constexpr float inv = 1.0f / kRasterCell;
-  const float ox = (x - x0_) * inv, oy = (y - y0_) * inv, cs = c * inv, sn = s * inv;
-  const float w = static_cast<float>(w_), h = static_cast<float>(h_);
+namespace {
+
+// Where points of a cylinder fall on a print region's raster, and whether inside.
+struct RasterView {
+  const std::uint8_t* depth;  // followed by PrintRegion::kReadSlack readable bytes
+  float ox, oy, cs, sn;       // the cylinder's centre and turn, in raster cells
+  std::int32_t w, h;
+};
+
+// Up to 64 points. Positions and cells first, in a loop without branches the compiler
+// can vectorise; then one look-up per point.
+std::uint64_t InsidePortable(const RasterView& r, const float* dx, const float* dy, int count) {
+  const float w = static_cast<float>(r.w), h = static_cast<float>(r.h);
   std::int32_t at[64];
-  count = std::min(count, 64);
   for (int k = 0; k < count; ++k) {
-    const float fx = ox + dx[k] * cs - dy[k] * sn, fy = oy + dx[k] * sn + dy[k] * cs;
+    const float fx = r.ox + dx[k] * r.cs - dy[k] * r.sn, fy = r.oy + dx[k] * r.sn + dy[k] * r.cs;
     const bool within = (fx >= 0) & (fy >= 0) & (fx < w) & (fy < h);
-    at[k] = within ? static_cast<std::int32_t>(fy) * w_ + static_cast<std::int32_t>(fx) : 0;
+    at[k] = within ? static_cast<std::int32_t>(fy) * r.w + static_cast<std::int32_t>(fx) : 0;
   }
   std::uint64_t inside = 0;
-  for (int k = 0; k < count; ++k) inside |= std::uint64_t{depth_[static_cast<std::size_t>(at[k])] != 0} << k;
+  for (int k = count - 1; k >= 0; --k) inside = inside << 1 | std::uint64_t{r.depth[static_cast<std::size_t>(at[k])] != 0};
   return inside;
 }
 
-void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) {
+#ifdef VANDREL_X86
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12's own intrinsics pass an unset vector as the ignored source of unmasked
+// operations, and then warn about it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+// Sixteen points at a time, the same arithmetic step by step; the cells are read by
+// gathering four bytes at each (the low one is the cell's).
+__attribute__((target("avx512f"))) std::uint64_t InsideVector(const RasterView& r, const float* dx, const float* dy,
+                                                              int count) {
+  const __m512 ox = _mm512_set1_ps(r.ox), oy = _mm512_set1_ps(r.oy), cs = _mm512_set1_ps(r.cs), sn = _mm512_set1_ps(r.sn);
+  const __m512 w = _mm512_set1_ps(static_cast<float>(r.w)), h = _mm512_set1_ps(static_cast<float>(r.h));
+  const __m512 zero = _mm512_setzero_ps();
+  const __m512i width = _mm512_set1_epi32(r.w), lowByte = _mm512_set1_epi32(0xFF);
+  std::uint64_t inside = 0;
+  for (int k = 0; k < count; k += 16) {
+    const __mmask16 lanes = count - k >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << (count - k)) - 1);
+    const __m512 x = _mm512_maskz_loadu_ps(lanes, dx + k), y = _mm512_maskz_loadu_ps(lanes, dy + k);
+    const __m512 fx = _mm512_sub_ps(_mm512_add_ps(ox, _mm512_mul_ps(x, cs)), _mm512_mul_ps(y, sn));
+    const __m512 fy = _mm512_add_ps(_mm512_add_ps(oy, _mm512_mul_ps(x, sn)), _mm512_mul_ps(y, cs));
+    const __mmask16 within = lanes & _mm512_cmp_ps_mask(fx, zero, _CMP_GE_OQ) & _mm512_cmp_ps_mask(fy, zero, _CMP_GE_OQ) &
+                             _mm512_cmp_ps_mask(fx, w, _CMP_LT_OQ) & _mm512_cmp_ps_mask(fy, h, _CMP_LT_OQ);
+    const __m512i at = _mm512_add_epi32(_mm512_mullo_epi32(_mm512_cvttps_epi32(fy), width), _mm512_cvttps_epi32(fx));
+    const __m512i cells = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), within, at, r.depth, 1);
+    inside |= static_cast<std::uint64_t>(_mm512_test_epi32_mask(cells, lowByte)) << k;
+  }
+  return inside;
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#endif
+
+}  // namespace
+
+std::uint64_t PrintRegion::InsideOffsets(float x, float y, float c, float s, const float* dx, const float* dy,
+                                         int count, Kernel kernel) const {
+  constexpr float inv = 1.0f / kRasterCell;
+  const RasterView view{depth_.data(), (x - x0_) * inv, (y - y0_) * inv, c * inv, s * inv, w_, h_};
+  count = std::min(count, 64);
+#ifdef VANDREL_X86
+  if (kernel == Kernel::Vector && KernelAvailable(kernel)) return InsideVector(view, dx, dy, count);
+#endif
+  return InsidePortable(view, dx, dy, count);
+}
+
+void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, Kernel kernel) {
   const std::size_t n = minutiae.size();
   t.minutiae = minutiae;
   t.cosDir.resize(n);
@@ -271,7 +329,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
     c.valid = (std::uint64_t{1} << within) - 1;
     if (within < kCentres.count)
       c.valid |= region.InsideOffsets(mi.x, mi.y, ci, si, kCentres.x + within, kCentres.y + within,
-                                      kCentres.count - within)
+                                      kCentres.count - within, kernel)
                  << within;
     validCells[i] = std::popcount(c.valid);
   }
@@ -281,8 +339,9 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
   // frame (a cell of the mark table), in the bins of its direction relative to the
   // other's. Where the marks go is worked out for the whole run in loops the compiler
   // can vectorise, in the minutiae's row order; marking is then a few look-ups and
-  // stores per pair. Without branches: which pairs are near is as good as random to
-  // the processor, so every pair of the run is marked, masked by whether it is near.
+  // stores per near pair. Without branches: which pairs are near is as good as random
+  // to the processor, so the near ones are listed by writing every place and counting
+  // only the near ones.
   for (std::size_t i = 0; i < n; ++i) key[i] = minutiae[i].y;
   SortByKey(key, t.sortedY, t.byY);
   t.bandStarts.assign(1, 0);
@@ -304,12 +363,13 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
     const std::size_t j = static_cast<std::size_t>(byY[b]);
     xs[b] = minutiae[j].x, ys[b] = minutiae[j].y, cs[b] = t.cosDir[j], sn[b] = t.sinDir[j], hs[b] = heading[j];
   }
-  std::vector<std::int32_t> places(5 * n);
+  std::vector<std::int32_t> places(6 * n);
   std::int32_t* const cellI = places.data();  // where j marks i: mark table cell, direction table entry
   std::int32_t* const binsI = cellI + n;
   std::int32_t* const cellJ = binsI + n;  // where i marks j
   std::int32_t* const binsJ = cellJ + n;
-  std::int32_t* const isNear = binsJ + n;
+  std::int32_t* const isNear = binsJ + n;  // all ones when near, else zero
+  std::int32_t* const nearList = isNear + n;
   // The mark table cell of a position in a minutia's frame. A near neighbour's cell
   // always lies on the table; clamping first keeps the others' on it too.
   const auto cell = [](float px, float py) {
@@ -333,22 +393,28 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t) 
       binsI[k] = static_cast<std::int32_t>(hs[b] - hi + (kRelativeOffset + 0.5f));
       binsJ[k] = static_cast<std::int32_t>(hi - hs[b] + (kRelativeOffset + 0.5f));
     }
-    Cylinder& c = t.cylinders[i];
+    // The near ones of the run, listed without branches; only they mark.
+    std::size_t nearCount = 0;
     for (std::size_t k = 0; k < run; ++k) {
+      nearList[nearCount] = static_cast<std::int32_t>(k);
+      nearCount -= static_cast<std::size_t>(static_cast<std::ptrdiff_t>(isNear[k]));
+    }
+    Cylinder& c = t.cylinders[i];
+    for (std::size_t q = 0; q < nearCount; ++q) {
+      const std::size_t k = static_cast<std::size_t>(nearList[q]);
       const std::size_t j = static_cast<std::size_t>(byY[first + k]);
       Cylinder& cj = t.cylinders[j];
-      const std::uint64_t near = static_cast<std::uint64_t>(static_cast<std::int64_t>(isNear[k]));
-      const std::uint64_t toI = kMarks.mask[cellI[k]] & c.valid & near;
+      const std::uint64_t toI = kMarks.mask[cellI[k]] & c.valid;
       const std::uint8_t* bi = kRelativeDirectionBins.bin[binsI[k]];
       c.bits[bi[0]] |= toI;
       c.bits[bi[1]] |= toI;
-      const std::uint64_t toJ = kMarks.mask[cellJ[k]] & cj.valid & near;
+      const std::uint64_t toJ = kMarks.mask[cellJ[k]] & cj.valid;
       const std::uint8_t* bj = kRelativeDirectionBins.bin[binsJ[k]];
       cj.bits[bj[0]] |= toJ;
       cj.bits[bj[1]] |= toJ;
-      neighbours[i] -= isNear[k];
-      neighbours[j] -= isNear[k];
+      ++neighbours[j];
     }
+    neighbours[i] += static_cast<int>(nearCount);
   }
   for (std::size_t i = 0; i < n; ++i)
     t.cylinders[i].usable = neighbours[i] >= kCylinderMinNeighbours &&

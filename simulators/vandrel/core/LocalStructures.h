@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "Kernels.h"
 #include "Minutia.h"
 #include "VandrelParams.h"
 
@@ -40,7 +41,8 @@ class PrintRegion {
   // Which of up to 64 points lie inside: point k is (x, y) plus the offset
   // (dx[k], dy[k]) turned by the angle whose cosine and sine are (c, s); bit k of the
   // result.
-  std::uint64_t InsideOffsets(float x, float y, float c, float s, const float* dx, const float* dy, int count) const;
+  std::uint64_t InsideOffsets(float x, float y, float c, float s, const float* dx, const float* dy, int count,
+                              Kernel kernel = FastestKernel()) const;
   static constexpr int kRasterCell = 16;  // pixels per cell of the raster; clear radii are multiples
   // Depths (cells to the nearest outside cell) are counted up to this: clear radii up
   // to 8 cells, past which no use of them changes.
@@ -55,7 +57,10 @@ class PrintRegion {
   }
   float x0_ = 0, y0_ = 0;
   int w_ = 0, h_ = 0;
-  std::vector<std::uint8_t> depth_ = std::vector<std::uint8_t>(1, 0);  // cells to the nearest outside cell (0 outside), capped
+  // Cells to the nearest outside cell (0 outside), capped; then kReadSlack zeros, so
+  // that four bytes can be read at any cell.
+  static constexpr std::size_t kReadSlack = 3;
+  std::vector<std::uint8_t> depth_ = std::vector<std::uint8_t>(1 + kReadSlack, 0);
 };
 
 struct MatchTemplate {
@@ -95,6 +100,6 @@ struct MatchTemplate {
 };
 
 // Prepares a template for matching from its minutiae.
-void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& out);
+void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& out, Kernel kernel = FastestKernel());
 
 }  // namespace mivex::vandrel

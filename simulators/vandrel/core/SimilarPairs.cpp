@@ -198,36 +198,12 @@ __attribute__((target("avx512f,avx512vl,avx512vpopcntdq"))) int CollectVector(co
 
 }  // namespace
 
-bool PairKernelAvailable(PairKernel kernel) {
-  switch (kernel) {
-    case PairKernel::Portable:
-      return true;
+int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out, Kernel kernel) {
 #ifdef VANDREL_X86
-    case PairKernel::BitCount:
-      return __builtin_cpu_supports("popcnt");
-    case PairKernel::Vector:
-      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-             __builtin_cpu_supports("avx512vpopcntdq");
-#endif
-    default:
-      return false;
-  }
-}
-
-int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out, PairKernel kernel) {
-#ifdef VANDREL_X86
-  if (kernel == PairKernel::Vector && PairKernelAvailable(kernel)) return CollectVector(A, B, least, out);
-  if (kernel != PairKernel::Portable && PairKernelAvailable(PairKernel::BitCount))
-    return CollectBitCount(A, B, least, out);
+  if (kernel == Kernel::Vector && KernelAvailable(kernel)) return CollectVector(A, B, least, out);
+  if (kernel != Kernel::Portable && KernelAvailable(Kernel::BitCount)) return CollectBitCount(A, B, least, out);
 #endif
   return CollectPortable(A, B, least, out);
-}
-
-int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out) {
-  static const PairKernel fastest = PairKernelAvailable(PairKernel::Vector)     ? PairKernel::Vector
-                                    : PairKernelAvailable(PairKernel::BitCount) ? PairKernel::BitCount
-                                                                                : PairKernel::Portable;
-  return SimilarPairs(A, B, least, out, fastest);
 }
 
 }  // namespace mivex::vandrel

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 
+#include "Kernels.h"
 #include "LocalStructures.h"
 
 namespace mivex::vandrel {
@@ -27,18 +28,12 @@ class SimilarPair {
   std::uint64_t key_;
 };
 
-// The ways of comparing cylinders, all with the same result: bit counts in portable
-// code, with the processor's bit count instruction, or eight pairs at a time with
-// 512-bit vector instructions.
-enum class PairKernel { Portable, BitCount, Vector };
-bool PairKernelAvailable(PairKernel kernel);
-
 // The minutia pairs of A and B whose cylinders are at least `least` alike, written to
 // `out` (room for A's times B's minutiae); returns how many. Pairs that cannot match
 // are left out: an unusable cylinder, or directions further apart than
 // kMinPairTurnCos allows. The pairs are listed in the same order by every kernel: by
-// A's direction order, then B's. The first form uses the fastest kernel available.
-int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out);
-int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out, PairKernel kernel);
+// A's direction order, then B's. The vector kernel compares eight pairs at a time.
+int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out,
+                 Kernel kernel = FastestKernel());
 
 }  // namespace mivex::vandrel

@@ -1,0 +1,28 @@
+#include "Kernels.h"
+
+namespace mivex::vandrel {
+
+bool KernelAvailable(Kernel kernel) {
+  switch (kernel) {
+    case Kernel::Portable:
+      return true;
+#if defined(__x86_64__) || defined(__i386__)
+    case Kernel::BitCount:
+      return __builtin_cpu_supports("popcnt");
+    case Kernel::Vector:
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+             __builtin_cpu_supports("avx512vpopcntdq");
+#endif
+    default:
+      return false;
+  }
+}
+
+Kernel FastestKernel() {
+  static const Kernel fastest = KernelAvailable(Kernel::Vector)     ? Kernel::Vector
+                                : KernelAvailable(Kernel::BitCount) ? Kernel::BitCount
+                                                                    : Kernel::Portable;
+  return fastest;
+}
+
+}  // namespace mivex::vandrel
