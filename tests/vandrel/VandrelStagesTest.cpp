@@ -522,6 +522,8 @@ TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
                     e.usable == g.usable)
             << static_cast<int>(kernel) << " trial " << trial << " cylinder " << i;
       }
+      ASSERT_EQ(ta.byDirection, portable.byDirection) << static_cast<int>(kernel) << " trial " << trial;
+      ASSERT_EQ(ta.byY, portable.byY) << static_cast<int>(kernel) << " trial " << trial;
       for (float least : {0.0f, params::kMinPairSimilarity}) {
         std::vector<SimilarPair> expected(a.size() * b.size()), got(a.size() * b.size());
         const int n = SimilarPairs(ta, tb, least, expected.data(), Kernel::Portable);

@@ -136,20 +136,44 @@ namespace {
 // Sorts keys, ties by index, into the sorted keys and the indices in that order. Each
 // key's place is counted rather than found by comparisons that branch: for the few
 // dozen minutiae of a print that is quicker, and it is the same order.
-void SortByKey(std::span<const float> key, std::vector<float>& keys, std::vector<int>& order) {
-  const int n = static_cast<int>(key.size());
+void SortPortable(const float* key, int n, float* keys, int* order) {
+  for (int i = 0; i < n; ++i) {
+    const float k = key[i];
+    int place = 0;
+    for (int j = 0; j < n; ++j) place += int{key[j] < k} | (int{key[j] == k} & int{j < i});
+    keys[place] = k;
+    order[place] = i;
+  }
+}
+
+#ifdef VANDREL_X86
+// The same counts, over sixteen keys at a time.
+__attribute__((target("avx512f"))) void SortVector(const float* key, int n, float* keys, int* order) {
+  for (int i = 0; i < n; ++i) {
+    const __m512 k = _mm512_set1_ps(key[i]);
+    int place = 0;
+    for (int j = 0; j < n; j += 16) {
+      const __mmask16 lanes = n - j >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << (n - j)) - 1);
+      const __mmask16 earlier = i - j >= 16 ? 0xFFFF : i <= j ? 0 : static_cast<__mmask16>((1u << (i - j)) - 1);
+      const __m512 other = _mm512_maskz_loadu_ps(lanes, key + j);
+      const __mmask16 before =
+          lanes & (_mm512_cmp_ps_mask(other, k, _CMP_LT_OQ) | (earlier & _mm512_cmp_ps_mask(other, k, _CMP_EQ_OQ)));
+      place += __builtin_popcount(before);
+    }
+    keys[place] = key[i];
+    order[place] = i;
+  }
+}
+#endif
+
+void SortByKey(std::span<const float> key, std::vector<float>& keys, std::vector<int>& order, Kernel kernel) {
   keys.resize(key.size());
   order.resize(key.size());
-  for (int i = 0; i < n; ++i) {
-    const float k = key[static_cast<std::size_t>(i)];
-    int place = 0;
-    for (int j = 0; j < n; ++j) {
-      const float other = key[static_cast<std::size_t>(j)];
-      place += int{other < k} | (int{other == k} & int{j < i});
-    }
-    keys[static_cast<std::size_t>(place)] = k;
-    order[static_cast<std::size_t>(place)] = i;
-  }
+  const int n = static_cast<int>(key.size());
+#ifdef VANDREL_X86
+  if (kernel == Kernel::Vector && KernelAvailable(kernel)) return SortVector(key.data(), n, keys.data(), order.data());
+#endif
+  SortPortable(key.data(), n, keys.data(), order.data());
 }
 
 }  // namespace
@@ -313,7 +337,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
     key[i] = turned;
     heading[i] = turned * kStepsPerRadian;
   }
-  SortByKey(key, t.sortedDirections, t.byDirection);
+  SortByKey(key, t.sortedDirections, t.byDirection, kernel);
   t.region = PrintRegion(minutiae);
   const PrintRegion& region = t.region;
   constexpr float kReach = kCylinderRadius + kCylinderSpread;
@@ -343,7 +367,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
   // to the processor, so the near ones are listed by writing every place and counting
   // only the near ones.
   for (std::size_t i = 0; i < n; ++i) key[i] = minutiae[i].y;
-  SortByKey(key, t.sortedY, t.byY);
+  SortByKey(key, t.sortedY, t.byY, kernel);
   t.bandStarts.assign(1, 0);
   if (n > 0) {
     const float top = t.sortedY[0];
