@@ -392,6 +392,122 @@ TEST(VandrelMatcher, UnpairedMinutiaeOfPoorQualityWeighLess) {
   }
 }
 
+// The finger turned and shifted exactly: every minutia lands on its partner.
+std::vector<Minutia> Moved(const std::vector<Minutia>& finger, float rotation, float shiftX, float shiftY) {
+  const float c = std::cos(rotation), s = std::sin(rotation);
+  std::vector<Minutia> out = finger;
+  for (Minutia& m : out) {
+    const float x = m.x, y = m.y;
+    m.x = c * x - s * y + shiftX;
+    m.y = s * x + c * y + shiftY;
+    m.direction = WrapTurn(m.direction + rotation);
+  }
+  return out;
+}
+
+MatchResult Match(const std::vector<Minutia>& a, const std::vector<Minutia>& b) {
+  MatchTemplate ta, tb;
+  BuildMatchTemplate(a, ta);
+  BuildMatchTemplate(b, tb);
+  return MatchTemplates(ta, tb);
+}
+
+// The place of minutia k moved by `by` along `heading`, when no other minutia of the
+// print lies within `clear` of it there.
+bool FreeSpot(const std::vector<Minutia>& print, std::size_t k, float by, float heading, float clear, Minutia& moved) {
+  moved = print[k];
+  moved.x += by * std::cos(heading);
+  moved.y += by * std::sin(heading);
+  for (std::size_t o = 0; o < print.size(); ++o)
+    if (o != k && std::hypot(print[o].x - moved.x, print[o].y - moved.y) < clear) return false;
+  return true;
+}
+
+TEST(VandrelMatcher, RigidPairsAreMutualNearestUnderTheFittedMotion) {
+  std::mt19937 rng(31);
+  for (int trial = 0; trial < 5; ++trial) {
+    const std::vector<Minutia> finger = RandomFinger(rng, 30);
+    const std::vector<Minutia> press = Moved(finger, 0.3f, 20, -10);
+    const MatchResult exact = Match(finger, press);
+    ASSERT_EQ(exact.rigidPairs, 30) << trial;
+
+    // A spurious minutia beside a true one, in either print, is not the nearest of the
+    // true one's partner: nothing more pairs.
+    for (const auto& [a, b] : {std::pair{&finger, &press}, std::pair{&press, &finger}}) {
+      std::vector<Minutia> crowded = *a;
+      Minutia spurious = crowded[4];
+      spurious.x += 5;
+      crowded.push_back(spurious);
+      EXPECT_EQ(Match(crowded, *b).rigidPairs, 30) << trial;
+    }
+
+    // A second minutia beside a true one, in each print, pairs as well where each is
+    // the other's nearest (6 px off in one print, 10 px in the other: 4 px apart).
+    std::size_t j = 0;
+    Minutia six, ten;
+    while (j < finger.size() && !(FreeSpot(finger, j, 6, 2.0f, 2 * params::kRigidReach + 4, six) &&
+                                  FreeSpot(finger, j, 10, 2.0f, 2 * params::kRigidReach + 4, ten)))
+      ++j;
+    ASSERT_LT(j, finger.size()) << trial;
+    std::vector<Minutia> withSix = finger, withTen = press;
+    withSix.push_back(six);
+    withTen.push_back(Moved({ten}, 0.3f, 20, -10)[0]);
+    EXPECT_EQ(Match(withSix, withTen).rigidPairs, 31) << trial;
+
+    // One whose nearest is nearer still to a true minutia pairs with nothing: 13 px
+    // below a true minutia in one print, while the other has one 5 px below it (8 px
+    // from the first, 5 px from the true minutia, and found after it from above).
+    std::size_t t = 0;
+    Minutia spot, five;
+    const float down = kPi / 2;
+    while (t < press.size() && !(FreeSpot(press, t, 13, down, 2 * params::kRigidReach + 4, spot) &&
+                                 FreeSpot(press, t, 5, down, 2 * params::kRigidReach + 4, five)))
+      ++t;
+    ASSERT_LT(t, press.size()) << trial;
+    std::vector<Minutia> withThirteen = finger, withFive = press;
+    Minutia thirteen = finger[t];  // where the press has `spot`: turned back by the press's 0.3
+    thirteen.x += 13 * std::cos(down - 0.3f);
+    thirteen.y += 13 * std::sin(down - 0.3f);
+    withThirteen.push_back(thirteen);
+    withFive.push_back(five);
+    EXPECT_EQ(Match(withThirteen, withFive).rigidPairs, 30) << trial;
+
+    // A minutia turned further than the motion allows, or carried past the reach,
+    // pairs no more; within the reach it still does.
+    std::vector<Minutia> turned = press;
+    turned[7].direction = WrapTurn(turned[7].direction + 0.6f);
+    EXPECT_EQ(Match(finger, turned).rigidPairs, 29) << trial;
+    std::size_t k = 0;
+    Minutia far, near;
+    while (k < press.size() && !(FreeSpot(press, k, params::kRigidReach + 2, 1.0f, 2 * params::kRigidReach + 4, far) &&
+                                 FreeSpot(press, k, params::kRigidReach - 3, 1.0f, 2 * params::kRigidReach + 4, near)))
+      ++k;
+    ASSERT_LT(k, press.size()) << trial;
+    std::vector<Minutia> shifted = press;
+    shifted[k] = far;
+    EXPECT_EQ(Match(finger, shifted).rigidPairs, 29) << trial;
+    shifted[k] = near;
+    EXPECT_EQ(Match(finger, shifted).rigidPairs, 30) << trial;
+  }
+}
+
+TEST(VandrelMatcher, RawSimilarityRisesWithTheRigidlyPairedShare) {
+  // As many consolidated pairs, alike, in as large an overlap: more rigid pairs score higher.
+  float previous = 0;
+  for (int rigid = 0; rigid <= 40; rigid += 5) {
+    const float raw = RawSimilarity(12, 8, 4.0f, 30, 35, rigid);
+    EXPECT_GT(raw, previous) << rigid;
+    previous = raw;
+  }
+  // The smaller overlap bounds both shares, whichever print it belongs to; rigid pairs
+  // beyond it still count, but never as more than the whole overlap.
+  EXPECT_FLOAT_EQ(RawSimilarity(12, 8, 4.0f, 30, 35, 20), RawSimilarity(12, 8, 4.0f, 35, 30, 20));
+  EXPECT_LT(RawSimilarity(12, 8, 4.0f, 30, 35, 40), RawSimilarity(12, 8, 4.0f, 30, 35, 41));
+  EXPECT_LT(RawSimilarity(12, 8, 4.0f, 30, 35, 1000) - RawSimilarity(12, 8, 4.0f, 30, 35, 0), params::kRigidShareWeight);
+  // Without a consolidated alignment there is nothing to read.
+  EXPECT_EQ(RawSimilarity(12, 2, 4.0f, 30, 35, 30), 0.0f);
+}
+
 TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> offset(-80, 80), turn(-3.2f, 3.2f);

@@ -62,9 +62,9 @@ ComparedPopulation CompareAll(const std::string& name, const std::vector<std::st
       (genuine ? c.genuineScore : c.impostorScore).push_back(m.score);
       // The parts of the raw similarity too, for refitting how it is put together.
       if (dump)
-        std::fprintf(dump, "%c %.6f %d %zu %.4f %.2f %.2f %zu %zu\n", genuine ? 'g' : 'i', static_cast<double>(m.raw),
+        std::fprintf(dump, "%c %.6f %d %zu %.4f %.2f %.2f %zu %zu %d\n", genuine ? 'g' : 'i', static_cast<double>(m.raw),
                      m.score, m.pairs.size(), static_cast<double>(m.similaritySum), static_cast<double>(m.overlapA), static_cast<double>(m.overlapB),
-                     templates[i].minutiae.size(), templates[j].minutiae.size());
+                     templates[i].minutiae.size(), templates[j].minutiae.size(), m.rigidPairs);
     }
   c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   return c;

@@ -5,7 +5,7 @@
 //
 //   vandrel-eval [--quiet] [--scores FILE] [--raw FILE] [--fit [--balance]] FOLDER [FOLDER ...]
 // Impostor pairs are also taken across folders when several are given. --raw writes
-// "g|i raw score pairs similarity-sum overlapA overlapB minutiaeA minutiaeB" per pair of each folder; --fit fits the calibration knots on the raw
+// "g|i raw score pairs similarity-sum overlapA overlapB minutiaeA minutiaeB rigid-pairs" per pair of each folder; --fit fits the calibration knots on the raw
 // similarities of the impostor pairs within each folder (every folder its own
 // population) and prints them ready to paste.
 #include <algorithm>

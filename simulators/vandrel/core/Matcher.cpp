@@ -192,17 +192,44 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   const std::size_t consolidated = pairs.size();
   // The minutiae of B within reach of an aligned minutia of A are found among those
   // in the bands of rows within reach, and tried in index order.
+  //
+  // The same scan counts the pairs the fitted motion explains by itself: minutiae
+  // that are each other's nearest once aligned, close, and turned as the motion
+  // turns. That count asks nothing of the cylinders or of the consolidated pairs'
+  // pairwise agreement, so its chance pairs (neighbours in crowded places) are not
+  // the consolidation's (sets that agree pair by pair within stretched tolerances):
+  // a second reading of the alignment that errs apart from the first.
+  // partnerOfA[i] is the minutia of B nearest to i, and nearestOfB[j] that of A
+  // nearest to j so far, at squared distance reachOfB[j] (-1: none within reach).
+  static_assert(kRigidReach <= kExpansionReach, "the expansion's scan finds the rigid partners");
+  std::vector<int> nearest(static_cast<std::size_t>(na + nb), -1);
+  int* const partnerOfA = nearest.data();
+  int* const nearestOfB = partnerOfA + na;
+  std::vector<float> reachOfB(static_cast<std::size_t>(nb), kRigidReach * kRigidReach);
   std::vector<int> near;
   for (int i = 0; i < na; ++i) {
-    if (usedA[i]) continue;
+    const bool expands = !usedA[i];
     const Minutia& m = A.minutiae[i];
     const float x = fit.c * m.x - fit.s * m.y + fit.tx, y = fit.s * m.x + fit.c * m.y + fit.ty;
     near.clear();
+    float closest = kRigidReach * kRigidReach;
     const auto [from, to] = B.RowsAround(y, kExpansionReach);
     for (int place = from; place < to; ++place) {
       const int j = B.byY[static_cast<std::size_t>(place)];
-      const float dx = B.minutiae[j].x - x, dy = B.minutiae[j].y - y;
-      if (!usedB[j] && dx * dx + dy * dy <= kExpansionReach * kExpansionReach) near.push_back(j);
+      const float dx = B.minutiae[j].x - x, dy = B.minutiae[j].y - y, d = dx * dx + dy * dy;
+      if (d > kExpansionReach * kExpansionReach) continue;
+      if (expands && !usedB[j]) near.push_back(j);
+      if (d >= closest && d >= reachOfB[j]) continue;
+      const Candidate k = MakeCandidate(A, B, i, j, 0);
+      if (k.cosRot * fit.c + k.sinRot * fit.s < kCosDirectionTolerance) continue;
+      if (d < closest) {
+        closest = d;
+        partnerOfA[i] = j;
+      }
+      if (d < reachOfB[j]) {
+        reachOfB[j] = d;
+        nearestOfB[j] = i;
+      }
     }
     std::sort(near.begin(), near.end());
     for (int j : near) {
@@ -215,6 +242,8 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
       break;
     }
   }
+  int rigid = 0;
+  for (int i = 0; i < na; ++i) rigid += partnerOfA[i] >= 0 && nearestOfB[partnerOfA[i]] == i;
 
   // How many minutiae of each print lie well inside the other print's region: its
   // outermost ring of cells is where its own minutiae thin out (the border keeps
@@ -238,20 +267,25 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   result.similaritySum = best;
   result.overlapA = std::max(overlapA, static_cast<float>(k));
   result.overlapB = std::max(overlapB, static_cast<float>(k));
-  result.raw = RawSimilarity(k, static_cast<int>(consolidated), best, result.overlapA, result.overlapB);
+  result.rigidPairs = rigid;
+  result.raw = RawSimilarity(k, static_cast<int>(consolidated), best, result.overlapA, result.overlapB, rigid);
   result.score = CalibratedScore(result.raw);
   return result;
 }
 
-float RawSimilarity(int paired, int consolidated, float similaritySum, float overlapA, float overlapB) {
+float RawSimilarity(int paired, int consolidated, float similaritySum, float overlapA, float overlapB, int rigid) {
   if (consolidated < 3) return 0;
   // The share of the smaller overlap that paired (slack for small overlaps, where a few
   // chance pairs are a large share), damped for few pairs, and weighted mildly by how
   // alike the paired neighbourhoods are: leaning on pair counts keeps the chance
-  // scores of prints with dense or sparse, sharp or blurred minutiae alike.
+  // scores of prints with dense or sparse, sharp or blurred minutiae alike. The share
+  // paired rigidly is a second reading of the same alignment with chance errors of its
+  // own: a chance alignment seldom reads high in both, a true one does, so their blend
+  // thins the tail of chance scores.
+  const float smaller = std::min(overlapA, overlapB);
+  const auto share = [smaller](float k) { return k / (std::max(smaller, k) + kOverlapSlack) * k / (k + kFewPairsDamping); };
   const float k = static_cast<float>(paired);
-  const float share = k / (std::min(overlapA, overlapB) + kOverlapSlack);
-  return share * k / (k + kFewPairsDamping) * std::pow(similaritySum / k, kLocalSimilarityWeight);
+  return share(k) * std::pow(similaritySum / k, kLocalSimilarityWeight) + kRigidShareWeight * share(static_cast<float>(rigid));
 }
 
 int CalibratedScore(float raw) {

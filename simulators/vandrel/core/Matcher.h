@@ -16,12 +16,14 @@ struct MatchResult {
   std::vector<std::pair<int, int>> pairs;  // (index in a, index in b)
   float similaritySum = 0;  // local similarities of the consolidated pairs
   float overlapA = 0, overlapB = 0;  // minutiae of each print well inside the other's region, by quality
+  int rigidPairs = 0;  // minutiae each other's nearest under the consolidated pairs' rigid motion
 };
 
 // The consolidated similarity from the number of paired minutiae (all, and those found
-// by consolidation), their local similarities and how many minutiae could have paired
-// (weighted by their quality).
-float RawSimilarity(int paired, int consolidated, float similaritySum, float overlapA, float overlapB);
+// by consolidation), their local similarities, how many minutiae could have paired
+// (weighted by their quality) and how many the consolidated pairs' rigid motion pairs
+// by itself.
+float RawSimilarity(int paired, int consolidated, float similaritySum, float overlapA, float overlapB, int rigid);
 
 MatchResult MatchTemplates(const MatchTemplate& a, const MatchTemplate& b);
 

@@ -103,6 +103,9 @@ constexpr float kDistanceToleranceRelative = 0.10f;
 constexpr float kSegmentTurnTolerance = 0.15f;  // sine of the turn a segment may differ by
 constexpr float kCosDirectionTolerance = 0.94f;  // rotations of two pairs differ by at most ~20 degrees
 constexpr float kExpansionReach = 16.0f;  // a minutia this close to its aligned partner may pair
+// Minutiae this close once aligned, each the other's nearest, pair rigidly: tighter than
+// the expansion's reach, as no check against the consolidated pairs backs these pairs.
+constexpr float kRigidReach = 12.0f;
 
 // Consolidated similarity from the pairs.
 constexpr float kOverlapSlack = 10.0f;           // added to the smaller overlap count
@@ -112,6 +115,7 @@ constexpr float kOverlapFullQuality = 0.5f;
 constexpr float kOverlapQualityDiscount = 0.8f;
 constexpr float kFewPairsDamping = 4.0f;        // k pairs count k / (k + this)
 constexpr float kLocalSimilarityWeight = 0.3f;  // exponent of the mean local similarity
+constexpr float kRigidShareWeight = 0.2f;       // of the share paired rigidly, beside the consolidated share
 
 // Generalization.
 constexpr float kMergeDistance = 14.0f;   // aligned minutiae this close and this parallel are one
@@ -137,7 +141,7 @@ namespace mivex::vandrel::params {
 // many decades per unit of raw similarity. Fitted with `vandrel-sim-eval --fit --also`
 // on 143 766 impostor comparisons of simulated fingers pooled with the 2 x 2 880 of two
 // real development sets (real impostors score lower: on those the scale is cautious).
-constexpr float kCalibrationRaw[] = {0.0000f, 0.0705f, 0.0975f, 0.1199f, 0.1400f, 0.1583f, 0.1754f};
+constexpr float kCalibrationRaw[] = {0.0000f, 0.0988f, 0.1356f, 0.1651f, 0.1905f, 0.2130f, 0.2345f};
 constexpr float kCalibrationDecades[] = {0.0f, 0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f};
-constexpr float kCalibrationTailSlope = 28.44f;
+constexpr float kCalibrationTailSlope = 23.36f;
 }  // namespace mivex::vandrel::params
