@@ -102,11 +102,11 @@ class PreparedTemplates {
     FeatureModel model;
     const std::int32_t length = DecodeFeatures(record, params::kRecordBufferSize, model);
     if (length < 0) return nullptr;
-    Features features;
-    if (!FeaturesOfModel(model, features)) return nullptr;
+    std::vector<Minutia> minutiae;
+    if (!MinutiaeOfModel(model, minutiae)) return nullptr;
     auto e = std::make_shared<Entry>();
     e->bytes.assign(record, record + length);
-    BuildMatchTemplate(features.minutiae, e->prepared);
+    BuildMatchTemplate(minutiae, e->prepared);
     {
       std::lock_guard<std::mutex> guard(lock_);
       entries_[next_] = e;

@@ -55,9 +55,9 @@ bool ReadFeatureRecord(const std::uint8_t* record, std::size_t maxLength, Featur
   return DecodeFeatures(record, maxLength, m) >= 0 && FeaturesOfModel(m, f);
 }
 
-bool FeaturesOfModel(const FeatureModel& m, Features& f) {
-  f.minutiae.clear();
-  f.singularPoints.clear();
+bool MinutiaeOfModel(const FeatureModel& m, std::vector<Minutia>& minutiae) {
+  minutiae.clear();
+  minutiae.reserve(static_cast<std::size_t>(std::max(m.MinutiaeCount, 0)));
   for (int i = 0; i < m.MinutiaeCount; ++i) {
     const FeatureMinutia& mn = m.Minutiae[i];
     if (mn.Direction >= 240) return false;  // not a record of this engine
@@ -67,8 +67,14 @@ bool FeaturesOfModel(const FeatureModel& m, Features& f) {
     out.direction = UnitsToDirection(mn.Direction);
     out.kind = (mn.Type & kMinutiaKindBit) ? MinutiaKind::Bifurcation : MinutiaKind::Ending;
     out.quality = mn.Extra == 255 ? 0.5f : static_cast<float>(mn.Extra) / 254.0f;
-    f.minutiae.push_back(out);
+    minutiae.push_back(out);
   }
+  return true;
+}
+
+bool FeaturesOfModel(const FeatureModel& m, Features& f) {
+  f.singularPoints.clear();
+  if (!MinutiaeOfModel(m, f.minutiae)) return false;
   for (int i = 0; i < m.SingularCount; ++i) {
     const FeatureSingularPoint& sp = m.Singular[i];
     f.singularPoints.push_back({static_cast<float>(sp.X), static_cast<float>(sp.Y), sp.Type,

@@ -35,6 +35,8 @@ std::int32_t WriteFeatureRecord(const Features& features, FeatureSelection selec
 bool ReadFeatureRecord(const std::uint8_t* record, std::size_t maxLength, Features& features);
 // The same from a record already decoded by the codec.
 bool FeaturesOfModel(const FeatureModel& model, Features& features);
+// Only the minutiae of a decoded record (all that matching needs).
+bool MinutiaeOfModel(const FeatureModel& model, std::vector<Minutia>& minutiae);
 
 // Direction conversions between radians and 240ths of a turn.
 std::uint8_t DirectionToUnits(float radians);

@@ -329,9 +329,11 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
     t.cosDir[i] = std::cos(minutiae[i].direction);
     t.sinDir[i] = std::sin(minutiae[i].direction);
   }
+  // Working rows, in one block of floats and one of integers.
+  std::vector<float> floats(7 * n);
+  std::vector<std::int32_t> ints(8 * n, 0);
   // Directions in [0, 2 pi): sorted for matching, and in 240ths of a turn for marking.
-  std::vector<float> keys(2 * n);
-  const std::span<float> heading(keys.data(), n), key(keys.data() + n, n);
+  const std::span<float> heading(floats.data(), n), key(floats.data() + n, n);
   for (std::size_t i = 0; i < n; ++i) {
     const float turned = minutiae[i].direction - 2 * kPi * std::floor(minutiae[i].direction * (0.5f / kPi));
     key[i] = turned;
@@ -341,8 +343,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
   t.region = PrintRegion(minutiae);
   const PrintRegion& region = t.region;
   constexpr float kReach = kCylinderRadius + kCylinderSpread;
-  std::vector<int> counts(2 * n, 0);
-  const std::span<int> validCells(counts.data(), n), neighbours(counts.data() + n, n);
+  const std::span<std::int32_t> validCells(ints.data(), n), neighbours(ints.data() + n, n);
   for (std::size_t i = 0; i < n; ++i) {
     Cylinder& c = t.cylinders[i];
     const Minutia& mi = minutiae[i];
@@ -377,8 +378,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
     for (std::size_t r = 1; r < t.bandStarts.size(); ++r) t.bandStarts[r] += t.bandStarts[r - 1];
   }
   const std::vector<int>& byY = t.byY;
-  std::vector<float> rowOrder(5 * n);
-  float* const xs = rowOrder.data();
+  float* const xs = floats.data() + 2 * n;
   float* const ys = xs + n;
   float* const cs = ys + n;
   float* const sn = cs + n;
@@ -387,8 +387,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
     const std::size_t j = static_cast<std::size_t>(byY[b]);
     xs[b] = minutiae[j].x, ys[b] = minutiae[j].y, cs[b] = t.cosDir[j], sn[b] = t.sinDir[j], hs[b] = heading[j];
   }
-  std::vector<std::int32_t> places(6 * n);
-  std::int32_t* const cellI = places.data();  // where j marks i: mark table cell, direction table entry
+  std::int32_t* const cellI = ints.data() + 2 * n;  // where j marks i: mark table cell, direction table entry
   std::int32_t* const binsI = cellI + n;
   std::int32_t* const cellJ = binsI + n;  // where i marks j
   std::int32_t* const binsJ = cellJ + n;

@@ -155,13 +155,13 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
     }
     return true;
   };
-  std::vector<int> set, bestSet;
-  std::uint64_t taken = 0;
+  // A set is its seed and the candidates it took, which join in order of similarity.
+  std::uint64_t taken = 0, bestMembers = 0;
+  int bestSeed = 0;
   float best = 0;
   const int seeds = std::min(kSeeds, count);
   for (int seed = 0; seed < seeds; ++seed) {
     if (taken & bit(seed)) continue;
-    set.assign(1, seed);
     std::uint64_t members = bit(seed);
     float total = candidates[seed].similarity;
     // Candidates still open, visited in order of similarity.
@@ -169,20 +169,23 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
       const int c = std::countr_zero(open);
       open &= open - 1;
       if (!agreesWithAll(members, c)) continue;
-      set.push_back(c);
       members |= bit(c);
       total += candidates[c].similarity;
       open &= leaves[c];
     }
-    if (set.size() >= 3) taken |= members;
+    if (std::popcount(members) >= 3) taken |= members;
     if (total > best) {
       best = total;
-      bestSet = set;
+      bestMembers = members;
+      bestSeed = seed;
     }
   }
-  if (bestSet.size() < 2) return result;
+  if (std::popcount(bestMembers) < 2) return result;
   std::vector<Candidate> pairs;
-  for (int c : bestSet) pairs.push_back(candidates[c]);
+  pairs.reserve(static_cast<std::size_t>(std::min(na, nb)));
+  pairs.push_back(candidates[bestSeed]);
+  for (std::uint64_t rest = bestMembers & ~bit(bestSeed); rest != 0; rest &= rest - 1)
+    pairs.push_back(candidates[std::countr_zero(rest)]);
 
   // Pairs whose neighbourhoods differ too much to be candidates (near the edge of the
   // common area, or behind spurious minutiae) still count when they fit the set.
