@@ -45,8 +45,9 @@ class PrintRegion {
                               Kernel kernel = FastestKernel()) const;
   static constexpr int kRasterCell = 16;  // pixels per cell of the raster; clear radii are multiples
   // Depths (cells to the nearest outside cell) are counted up to this: clear radii up
-  // to 8 cells, past which no use of them changes.
-  static constexpr int kDepthCap = 9;
+  // to the first whole number of cells that covers a cylinder, past which no use of
+  // them changes.
+  static constexpr int kDepthCap = static_cast<int>(params::kCylinderRadius / kRasterCell) + 2;
 
  private:
   // The cell holding (x, y); off the raster, the corner cell of the frame.
