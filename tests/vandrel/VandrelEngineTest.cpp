@@ -234,5 +234,48 @@ TEST_F(VandrelEngine, ContextsWorkConcurrently) {
   for (int t = 0; t < 4; ++t) EXPECT_EQ(mismatches[t], 0) << t;
 }
 
+// A server comparing a stream of new records on several threads: the engine's
+// recent templates are replaced all the time, and storage that no caller holds any
+// more is prepared over. Every comparison must give what it gives on one thread.
+TEST_F(VandrelEngine, ThreadsStreamingNewRecordsGetTheirOwnScores) {
+  std::mt19937 rng(9);
+  std::vector<std::vector<std::uint8_t>> records;
+  for (int r = 0; r < 96; ++r) {
+    FeatureModel model;
+    ClearFeatureModel(model);
+    model.MinutiaeCount = 20 + r % 25;
+    for (int i = 0; i < model.MinutiaeCount; ++i)
+      model.Minutiae[i] = {static_cast<std::int16_t>(20 + rng() % 220), static_cast<std::int16_t>(20 + rng() % 250),
+                           static_cast<std::uint8_t>(rng() % 240), 255, static_cast<std::uint8_t>(rng() % 2)};
+    records.emplace_back(10000);
+    ASSERT_GT(EncodeFeatures(model, records.back().data(), records.back().size()), 0);
+  }
+  // Each record against itself and against a neighbour in the stream.
+  const auto compare = [&](std::size_t k, std::int32_t* self, std::int32_t* other) {
+    std::int32_t d[5] = {20};
+    api_.Verify(records[k].data(), records[k].data(), d, 0);
+    *self = d[1];
+    api_.Verify(records[k].data(), records[(k + 1) % records.size()].data(), d, 0);
+    *other = d[1];
+  };
+  std::vector<std::int32_t> selfScore(records.size()), otherScore(records.size());
+  for (std::size_t k = 0; k < records.size(); ++k) compare(k, &selfScore[k], &otherScore[k]);
+  std::vector<std::thread> threads;
+  std::vector<int> mismatches(4, 0);
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 3; ++round)
+        for (std::size_t i = 0; i < records.size(); ++i) {
+          const std::size_t k = (i * 7 + static_cast<std::size_t>(t) * 29) % records.size();
+          std::int32_t self = 0, other = 0;
+          compare(k, &self, &other);
+          mismatches[static_cast<std::size_t>(t)] += (self != selfScore[k]) + (other != otherScore[k]);
+        }
+    });
+  for (std::thread& th : threads) th.join();
+  for (int t = 0; t < 4; ++t) EXPECT_EQ(mismatches[static_cast<std::size_t>(t)], 0) << t;
+  EXPECT_GE(selfScore[0], 47);
+}
+
 }  // namespace
 }  // namespace mivex::vandrel

@@ -1,5 +1,6 @@
 #include "Engine.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -104,13 +105,32 @@ class PreparedTemplates {
     if (length < 0) return nullptr;
     std::vector<Minutia> minutiae;
     if (!MinutiaeOfModel(model, minutiae)) return nullptr;
-    auto e = std::make_shared<Entry>();
+    // The entry this one replaces leaves the cache first. When no caller holds it any
+    // more, its storage is prepared over, which spares a server comparing a stream of
+    // new records an allocation per row of every template.
+    std::shared_ptr<const Entry> replaced;
+    std::size_t slot;
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      slot = next_;
+      next_ = (next_ + 1) % kEntries;
+      replaced = std::move(entries_[slot]);
+    }
+    std::shared_ptr<Entry> e;
+    if (replaced != nullptr && replaced.use_count() == 1) {
+      // The last other holder let go with a release; this fence orders its reads of
+      // the entry before the writes below.
+      std::atomic_thread_fence(std::memory_order_acquire);
+      e = std::const_pointer_cast<Entry>(std::move(replaced));
+    } else {
+      replaced.reset();
+      e = std::make_shared<Entry>();
+    }
     e->bytes.assign(record, record + length);
     BuildMatchTemplate(minutiae, e->prepared);
     {
       std::lock_guard<std::mutex> guard(lock_);
-      entries_[next_] = e;
-      next_ = (next_ + 1) % kEntries;
+      entries_[slot] = e;
     }
     return {e, &e->prepared};
   }
