@@ -96,9 +96,8 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   const auto kept = similar.begin() + static_cast<std::ptrdiff_t>(keep);
   std::nth_element(similar.begin(), kept - 1, similar.end());
   std::sort(similar.begin(), kept);
-  std::vector<Candidate> candidates;
-  candidates.reserve(keep);
-  for (std::size_t c = 0; c < keep; ++c) candidates.push_back(MakeCandidate(A, B, similar[c].a(), similar[c].b(), similar[c].similarity()));
+  std::array<Candidate, kCandidatePairs> candidates;
+  for (std::size_t c = 0; c < keep; ++c) candidates[c] = MakeCandidate(A, B, similar[c].a(), similar[c].b(), similar[c].similarity());
 
   // Grow a mutually compatible set from each of the best local matches; keep the
   // set with the highest total similarity. Seeds already taken into an earlier set
@@ -189,7 +188,9 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
 
   // Pairs whose neighbourhoods differ too much to be candidates (near the edge of the
   // common area, or behind spurious minutiae) still count when they fit the set.
-  std::vector<std::uint8_t> usedA(static_cast<std::size_t>(na), 0), usedB(static_cast<std::size_t>(nb), 0);
+  std::vector<std::uint8_t> used(static_cast<std::size_t>(na + nb), 0);
+  std::uint8_t* const usedA = used.data();
+  std::uint8_t* const usedB = usedA + na;
   for (const Candidate& k : pairs) usedA[k.a] = usedB[k.b] = 1;
   const Rigid fit = FitPairs(A, B, pairs);
   const std::size_t consolidated = pairs.size();
