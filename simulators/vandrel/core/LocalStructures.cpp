@@ -326,8 +326,10 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
   t.sinDir.resize(n);
   t.cylinders.assign(n, Cylinder{});
   for (std::size_t i = 0; i < n; ++i) {
-    t.cosDir[i] = std::cos(minutiae[i].direction);
-    t.sinDir[i] = std::sin(minutiae[i].direction);
+    // Read once, so that the compiler computes both in one call.
+    const float direction = minutiae[i].direction;
+    t.cosDir[i] = std::cos(direction);
+    t.sinDir[i] = std::sin(direction);
   }
   // Working rows, in one block of floats and one of integers.
   std::vector<float> floats(7 * n);
