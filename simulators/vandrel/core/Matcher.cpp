@@ -117,9 +117,10 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
     withB[candidates[c].b] |= bit(c);
   }
   // Pairs whose rotations differ by more than the tolerance never agree. Rotations in
-  // sectors wider than the tolerance: a candidate can only agree with those of its own
-  // sector and the two beside it, a superset narrowed by the exact test.
-  constexpr int kSectors = 18;  // 20 degrees each
+  // sectors of 5 degrees: a candidate can only agree with those of its own sector and
+  // the four on either side, a superset narrowed by the exact test.
+  constexpr int kSectors = 72;
+  constexpr int kSectorReach = 4;
   static_assert(kCosDirectionTolerance >= 0.9397f, "rotations that agree lie within 20 degrees of each other");
   std::uint64_t sectorMembers[kSectors] = {};
   std::array<int, kCandidatePairs> sector;
@@ -134,9 +135,9 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   // minutia with it.
   std::array<std::uint64_t, kCandidatePairs> leaves;
   for (int c = 0; c < count; ++c) {
-    const int s = sector[c];
-    leaves[c] = (sectorMembers[(s + kSectors - 1) % kSectors] | sectorMembers[s] | sectorMembers[(s + 1) % kSectors]) &
-                ~(withA[candidates[c].a] | withB[candidates[c].b]);
+    std::uint64_t near = 0;
+    for (int d = -kSectorReach; d <= kSectorReach; ++d) near |= sectorMembers[(sector[c] + kSectors + d) % kSectors];
+    leaves[c] = near & ~(withA[candidates[c].a] | withB[candidates[c].b]);
   }
   // Judgements so far: judged[x] has bit y when x and y were compared, agrees[x] when
   // they agreed.
