@@ -2,6 +2,8 @@
 // The instruction sets the engine's innermost loops may use. Each such loop has a
 // portable form and faster ones for processors that have the instructions, chosen
 // when called; every form gives the same result, bit for bit.
+#include <cstdint>
+
 namespace mivex::vandrel {
 
 enum class Kernel {
@@ -14,5 +16,14 @@ bool KernelAvailable(Kernel kernel);
 
 // The fastest form this processor runs.
 Kernel FastestKernel();
+
+// Bit count without relying on a processor instruction (SWAR): inline, where the
+// compiler's own would call a library routine for processors without one.
+inline int CountBits(std::uint64_t x) {
+  x = x - ((x >> 1) & 0x5555555555555555ULL);
+  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+}
 
 }  // namespace mivex::vandrel

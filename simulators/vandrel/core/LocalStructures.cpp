@@ -226,7 +226,7 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
   std::uint8_t* along = eroded + size;
   std::uint8_t* next = along + size;
   for (int y = 0; y < h_; ++y)
-    for (int x = left[y]; x <= right[y]; ++x) eroded[y * w + x] = top[x] <= y && y <= bottom[x];
+    for (int x = left[y]; x <= right[y]; ++x) eroded[y * w + x] = static_cast<std::uint8_t>((top[x] <= y) & (y <= bottom[x]));
   // Chessboard distance of every inside cell to the nearest outside cell, up to
   // kDepthCap: the number of 3 x 3 erosions the cell survives, counting the inside
   // itself as the first. Each erosion is a minimum along the raster and then across
@@ -358,7 +358,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
       c.valid |= region.InsideOffsets(mi.x, mi.y, ci, si, kCentres.x + within, kCentres.y + within,
                                       kCentres.count - within, kernel)
                  << within;
-    validCells[i] = std::popcount(c.valid);
+    validCells[i] = CountBits(c.valid);
   }
   // Every pair within reach once, found along the minutiae sorted top to bottom: for
   // each minutia, the run of those below it whose rows are within reach. Each marks

@@ -10,6 +10,7 @@
 #include <span>
 
 #include "BlockOps.h"
+#include "Kernels.h"
 #include "SimilarPairs.h"
 #include "VandrelParams.h"
 #include "capture/ScoreScale.h"
@@ -173,14 +174,14 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
       total += candidates[c].similarity;
       open &= leaves[c];
     }
-    if (std::popcount(members) >= 3) taken |= members;
+    if (CountBits(members) >= 3) taken |= members;
     if (total > best) {
       best = total;
       bestMembers = members;
       bestSeed = seed;
     }
   }
-  if (std::popcount(bestMembers) < 2) return result;
+  if (CountBits(bestMembers) < 2) return result;
   std::vector<Candidate> pairs;
   pairs.reserve(static_cast<std::size_t>(std::min(na, nb)));
   pairs.push_back(candidates[bestSeed]);

@@ -48,14 +48,6 @@ inline Runs RunsNear(const MatchTemplate& B, float direction, float reach) {
   return r;
 }
 
-// Bit count without relying on a processor instruction (SWAR).
-inline int CountBits(std::uint64_t x) {
-  x = x - ((x >> 1) & 0x5555555555555555ULL);
-  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
-  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-  return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
-}
-
 // The cylinders' differing and total marks over their common valid cells: |a xor b|
 // and |a| + |b| = |a xor b| + 2 |a and b|; both 0 when too few cells are common.
 // Without branches: which pairs have enough cells in common is data, not a pattern.
