@@ -8,11 +8,7 @@
 #include <utility>
 
 #include "BlockOps.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define VANDREL_X86 1
-#endif
+#include "VectorIntrinsics.h"
 
 namespace mivex::vandrel {
 namespace {
@@ -273,12 +269,7 @@ std::uint64_t InsidePortable(const RasterView& r, const float* dx, const float* 
 }
 
 #ifdef VANDREL_X86
-#if defined(__GNUC__) && !defined(__clang__)
-// GCC 12's own intrinsics pass an unset vector as the ignored source of unmasked
-// operations, and then warn about it.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+VANDREL_INTRINSICS_BEGIN
 // Sixteen points at a time, the same arithmetic step by step; the cells are read by
 // gathering four bytes at each (the low one is the cell's).
 __attribute__((target("avx512f"))) std::uint64_t InsideVector(const RasterView& r, const float* dx, const float* dy,
@@ -301,9 +292,7 @@ __attribute__((target("avx512f"))) std::uint64_t InsideVector(const RasterView& 
   }
   return inside;
 }
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
+VANDREL_INTRINSICS_END
 #endif
 
 }  // namespace

@@ -6,11 +6,7 @@
 #include <numbers>
 
 #include "VandrelParams.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define VANDREL_X86 1
-#endif
+#include "VectorIntrinsics.h"
 
 namespace mivex::vandrel {
 namespace {
@@ -120,12 +116,7 @@ __attribute__((target("popcnt"))) int CollectBitCount(const MatchTemplate& A, co
 // pairs and their similarities are the same bit for bit; the kept ones are packed
 // into the list in order.
 static_assert(MatchTemplate::kOrderedSlack >= 7, "a vector of eight may start at the last cylinder");
-#if defined(__GNUC__) && !defined(__clang__)
-// GCC 12's own intrinsics pass an unset vector as the ignored source of unmasked
-// operations, and then warn about it.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+VANDREL_INTRINSICS_BEGIN
 __attribute__((target("avx512f,avx512vl,avx512vpopcntdq"))) int CollectVector(const MatchTemplate& A,
                                                                                 const MatchTemplate& B, float least,
                                                                                 SimilarPair* out) {
@@ -183,9 +174,7 @@ __attribute__((target("avx512f,avx512vl,avx512vpopcntdq"))) int CollectVector(co
   }
   return listed;
 }
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
+VANDREL_INTRINSICS_END
 #endif
 
 }  // namespace
