@@ -1,12 +1,14 @@
 #include "Kernels.h"
 
+#include "VectorIntrinsics.h"
+
 namespace mivex::vandrel {
 
 bool KernelAvailable(Kernel kernel) {
   switch (kernel) {
     case Kernel::Portable:
       return true;
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef VANDREL_X86
     case Kernel::BitCount:
       return __builtin_cpu_supports("popcnt");
     case Kernel::Vector:

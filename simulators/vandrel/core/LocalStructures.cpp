@@ -143,6 +143,7 @@ void SortPortable(const float* key, int n, float* keys, int* order) {
 }
 
 #ifdef VANDREL_X86
+VANDREL_INTRINSICS_BEGIN
 // The same counts, over sixteen keys at a time.
 __attribute__((target("avx512f"))) void SortVector(const float* key, int n, float* keys, int* order) {
   for (int i = 0; i < n; ++i) {
@@ -160,6 +161,7 @@ __attribute__((target("avx512f"))) void SortVector(const float* key, int n, floa
     order[place] = i;
   }
 }
+VANDREL_INTRINSICS_END
 #endif
 
 void SortByKey(std::span<const float> key, std::vector<float>& keys, std::vector<int>& order, Kernel kernel) {
