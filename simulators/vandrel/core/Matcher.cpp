@@ -187,6 +187,14 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   pairs.push_back(candidates[bestSeed]);
   for (std::uint64_t rest = bestMembers & ~bit(bestSeed); rest != 0; rest &= rest - 1)
     pairs.push_back(candidates[std::countr_zero(rest)]);
+  // Two agreeing pairs turn up between almost any two prints and score nothing: their
+  // alignment is not worth reading further.
+  if (pairs.size() < 3) {
+    for (const Candidate& k : pairs) result.pairs.emplace_back(k.a, k.b);
+    result.similaritySum = best;
+    result.score = CalibratedScore(result.raw);
+    return result;
+  }
 
   // Pairs whose neighbourhoods differ too much to be candidates (near the edge of the
   // common area, or behind spurious minutiae) still count when they fit the set.
