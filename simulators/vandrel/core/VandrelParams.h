@@ -96,7 +96,7 @@ constexpr float kMinPairTurnCos = 0.5f;     // minutiae compared only when turne
 
 // Consolidation of local matches.
 constexpr int kCandidatePairs = 64;
-constexpr int kSeeds = 30;
+constexpr int kSeeds = 20;
 constexpr float kMinPairSimilarity = 0.25f;
 constexpr float kDistanceTolerance = 8.0f;
 constexpr float kDistanceToleranceRelative = 0.10f;
