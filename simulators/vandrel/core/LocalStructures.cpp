@@ -310,6 +310,127 @@ std::uint64_t PrintRegion::InsideOffsets(float x, float y, float c, float s, con
   return InsidePortable(view, dx, dy, count);
 }
 
+namespace {
+
+// The minutiae in top-to-bottom order, row by row, for placing neighbours.
+struct PlacementRows {
+  const float *x, *y, *cos, *sin, *heading;  // heading in 240ths of a turn
+};
+// Where the minutiae of a run and the run's minutia mark each other, by the run's
+// place k: the mark table cell and direction table entry of the run's minutia in the
+// frame of minutia k (cellJ, binsJ) and of minutia k in the frame of the run's minutia
+// (cellI, binsI); then the places of the near ones, in order.
+struct Placements {
+  std::int32_t *cellI, *binsI, *cellJ, *binsJ, *nearList;
+  std::int32_t* isNear;  // working room: all ones where near, else zero
+};
+
+constexpr float kReach = kCylinderRadius + kCylinderSpread;
+
+// The mark table cell of a position in a minutia's frame. A near neighbour's cell
+// always lies on the table; clamping first keeps the others' on it too.
+constexpr float kMarkScale = 1 / kMarkStep;
+constexpr float kMarkCentre = kMarkSide / 2 + 1;
+inline std::int32_t MarkCell(float px, float py) {
+  constexpr float kHigh = static_cast<float>(kMarkSide);
+  const float fx = std::clamp(px * kMarkScale + kMarkCentre, 1.0f, kHigh);
+  const float fy = std::clamp(py * kMarkScale + kMarkCentre, 1.0f, kHigh);
+  return (static_cast<std::int32_t>(fy) - 1) * kMarkSide + static_cast<std::int32_t>(fx) - 1;
+}
+
+// Minutia a against the run of `run` minutiae from `first`: the placements of the
+// whole run in a loop the compiler can vectorise, then the near ones listed without
+// branches (which pairs are near is as good as random to the processor, so every
+// place is written and only the near ones counted). Returns how many are near.
+std::size_t PlaceRunPortable(const PlacementRows& r, std::size_t a, std::size_t first, std::size_t run,
+                             const Placements& out) {
+  const float xi = r.x[a], yi = r.y[a], ci = r.cos[a], si = r.sin[a], hi = r.heading[a];
+  std::int32_t* const isNear = out.isNear;
+  for (std::size_t k = 0; k < run; ++k) {
+    const std::size_t b = first + k;
+    const float dx = r.x[b] - xi, dy = r.y[b] - yi;
+    isNear[k] = -static_cast<std::int32_t>(dx * dx + dy * dy <= kReach * kReach);
+    out.cellI[k] = MarkCell(dx * ci + dy * si, -dx * si + dy * ci);
+    out.cellJ[k] = MarkCell(-dx * r.cos[b] - dy * r.sin[b], dx * r.sin[b] - dy * r.cos[b]);
+    out.binsI[k] = static_cast<std::int32_t>(r.heading[b] - hi + (kRelativeOffset + 0.5f));
+    out.binsJ[k] = static_cast<std::int32_t>(hi - r.heading[b] + (kRelativeOffset + 0.5f));
+  }
+  std::size_t nearCount = 0;
+  for (std::size_t k = 0; k < run; ++k) {
+    out.nearList[nearCount] = static_cast<std::int32_t>(k);
+    nearCount -= static_cast<std::size_t>(static_cast<std::ptrdiff_t>(isNear[k]));
+  }
+  return nearCount;
+}
+
+#ifdef VANDREL_X86
+VANDREL_INTRINSICS_BEGIN
+// Sixteen places at a time, the same arithmetic step by step (clamping as minimum and
+// maximum, which agree with it on numbers), the near places packed into the list.
+// Runs are a dozen or two long: one or two masked steps, where a compiled loop would
+// spend most of its time in its scalar tail.
+// MarkCell, sixteen at a time. (A lambda in the function below would not be compiled
+// for its instructions.)
+__attribute__((target("avx512f"), always_inline)) inline __m512i MarkCellVector(__m512 px, __m512 py) {
+  const __m512 scale = _mm512_set1_ps(kMarkScale), centre = _mm512_set1_ps(kMarkCentre);
+  const __m512 low = _mm512_set1_ps(1.0f), high = _mm512_set1_ps(static_cast<float>(kMarkSide));
+  const __m512i one = _mm512_set1_epi32(1), side = _mm512_set1_epi32(kMarkSide);
+  const __m512 fx = _mm512_min_ps(_mm512_max_ps(_mm512_add_ps(_mm512_mul_ps(px, scale), centre), low), high);
+  const __m512 fy = _mm512_min_ps(_mm512_max_ps(_mm512_add_ps(_mm512_mul_ps(py, scale), centre), low), high);
+  return _mm512_sub_epi32(
+      _mm512_add_epi32(_mm512_mullo_epi32(_mm512_sub_epi32(_mm512_cvttps_epi32(fy), one), side), _mm512_cvttps_epi32(fx)),
+      one);
+}
+
+__attribute__((target("avx512f"))) std::size_t PlaceRunVector(const PlacementRows& r, std::size_t a,
+                                                               std::size_t first, std::size_t run,
+                                                               const Placements& out) {
+  const __m512 xi = _mm512_set1_ps(r.x[a]), yi = _mm512_set1_ps(r.y[a]);
+  const __m512 ci = _mm512_set1_ps(r.cos[a]), si = _mm512_set1_ps(r.sin[a]), hi = _mm512_set1_ps(r.heading[a]);
+  const __m512 reach2 = _mm512_set1_ps(kReach * kReach), binOffset = _mm512_set1_ps(kRelativeOffset + 0.5f);
+  const __m512i sign = _mm512_set1_epi32(INT32_MIN);
+  const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  std::size_t nearCount = 0;
+  for (std::size_t k = 0; k < run; k += 16) {
+    const std::size_t left = run - k;
+    const __mmask16 lanes = left >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << left) - 1);
+    const std::size_t b = first + k;
+    const __m512 x = _mm512_maskz_loadu_ps(lanes, r.x + b), y = _mm512_maskz_loadu_ps(lanes, r.y + b);
+    const __m512 cb = _mm512_maskz_loadu_ps(lanes, r.cos + b), sb = _mm512_maskz_loadu_ps(lanes, r.sin + b);
+    const __m512 hb = _mm512_maskz_loadu_ps(lanes, r.heading + b);
+    const __m512 dx = _mm512_sub_ps(x, xi), dy = _mm512_sub_ps(y, yi);
+    const __m512 minusDx = _mm512_castsi512_ps(_mm512_xor_si512(_mm512_castps_si512(dx), sign));
+    const __mmask16 near =
+        lanes & _mm512_cmp_ps_mask(_mm512_add_ps(_mm512_mul_ps(dx, dx), _mm512_mul_ps(dy, dy)), reach2, _CMP_LE_OQ);
+    const __m512i cellI = MarkCellVector(_mm512_add_ps(_mm512_mul_ps(dx, ci), _mm512_mul_ps(dy, si)),
+                                         _mm512_add_ps(_mm512_mul_ps(minusDx, si), _mm512_mul_ps(dy, ci)));
+    const __m512i cellJ = MarkCellVector(_mm512_sub_ps(_mm512_mul_ps(minusDx, cb), _mm512_mul_ps(dy, sb)),
+                                         _mm512_sub_ps(_mm512_mul_ps(dx, sb), _mm512_mul_ps(dy, cb)));
+    const __m512i binsI = _mm512_cvttps_epi32(_mm512_add_ps(_mm512_sub_ps(hb, hi), binOffset));
+    const __m512i binsJ = _mm512_cvttps_epi32(_mm512_add_ps(_mm512_sub_ps(hi, hb), binOffset));
+    _mm512_mask_storeu_epi32(out.cellI + k, lanes, cellI);
+    _mm512_mask_storeu_epi32(out.cellJ + k, lanes, cellJ);
+    _mm512_mask_storeu_epi32(out.binsI + k, lanes, binsI);
+    _mm512_mask_storeu_epi32(out.binsJ + k, lanes, binsJ);
+    _mm512_mask_compressstoreu_epi32(out.nearList + nearCount, near,
+                                     _mm512_add_epi32(lane, _mm512_set1_epi32(static_cast<int>(k))));
+    nearCount += static_cast<std::size_t>(__builtin_popcount(near));
+  }
+  return nearCount;
+}
+VANDREL_INTRINSICS_END
+#endif
+
+std::size_t PlaceRun(const PlacementRows& r, std::size_t a, std::size_t first, std::size_t run, const Placements& out,
+                     Kernel kernel) {
+#ifdef VANDREL_X86
+  if (kernel == Kernel::Vector && KernelAvailable(kernel)) return PlaceRunVector(r, a, first, run, out);
+#endif
+  return PlaceRunPortable(r, a, first, run, out);
+}
+
+}  // namespace
+
 void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, Kernel kernel) {
   const std::size_t n = minutiae.size();
   t.minutiae = minutiae;
@@ -335,7 +456,6 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
   SortByKey(key, t.sortedDirections, t.byDirection, kernel);
   t.region = PrintRegion(minutiae);
   const PrintRegion& region = t.region;
-  constexpr float kReach = kCylinderRadius + kCylinderSpread;
   const std::span<std::int32_t> validCells(ints.data(), n), neighbours(ints.data() + n, n);
   for (std::size_t i = 0; i < n; ++i) {
     Cylinder& c = t.cylinders[i];
@@ -355,11 +475,8 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
   // each minutia, the run of those below it whose rows are within reach. Each marks
   // the other's cylinder when near enough: at its position turned into the other's
   // frame (a cell of the mark table), in the bins of its direction relative to the
-  // other's. Where the marks go is worked out for the whole run in loops the compiler
-  // can vectorise, in the minutiae's row order; marking is then a few look-ups and
-  // stores per near pair. Without branches: which pairs are near is as good as random
-  // to the processor, so the near ones are listed by writing every place and counting
-  // only the near ones.
+  // other's. Where the marks go is worked out for the whole run at once, in the
+  // minutiae's row order; marking is then a few look-ups and stores per near pair.
   for (std::size_t i = 0; i < n; ++i) key[i] = minutiae[i].y;
   SortByKey(key, t.sortedY, t.byY, kernel);
   t.bandStarts.assign(1, 0);
@@ -380,41 +497,19 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
     const std::size_t j = static_cast<std::size_t>(byY[b]);
     xs[b] = minutiae[j].x, ys[b] = minutiae[j].y, cs[b] = t.cosDir[j], sn[b] = t.sinDir[j], hs[b] = heading[j];
   }
+  const PlacementRows rows{xs, ys, cs, sn, hs};
   std::int32_t* const cellI = ints.data() + 2 * n;  // where j marks i: mark table cell, direction table entry
   std::int32_t* const binsI = cellI + n;
   std::int32_t* const cellJ = binsI + n;  // where i marks j
   std::int32_t* const binsJ = cellJ + n;
-  std::int32_t* const isNear = binsJ + n;  // all ones when near, else zero
-  std::int32_t* const nearList = isNear + n;
-  // The mark table cell of a position in a minutia's frame. A near neighbour's cell
-  // always lies on the table; clamping first keeps the others' on it too.
-  const auto cell = [](float px, float py) {
-    constexpr float kHigh = static_cast<float>(kMarkSide);
-    const float fx = std::clamp(px * (1 / kMarkStep) + (kMarkSide / 2 + 1), 1.0f, kHigh);
-    const float fy = std::clamp(py * (1 / kMarkStep) + (kMarkSide / 2 + 1), 1.0f, kHigh);
-    return (static_cast<std::int32_t>(fy) - 1) * kMarkSide + static_cast<std::int32_t>(fx) - 1;
-  };
+  std::int32_t* const nearList = binsJ + n;
+  const Placements places{cellI, binsI, cellJ, binsJ, nearList, nearList + n};
   std::size_t end = 0;
   for (std::size_t a = 0; a < n; ++a) {
     const std::size_t i = static_cast<std::size_t>(byY[a]);
     while (end < n && ys[end] - ys[a] <= kReach) ++end;
     const std::size_t first = a + 1, run = end > first ? end - first : 0;
-    const float xi = xs[a], yi = ys[a], ci = cs[a], si = sn[a], hi = hs[a];
-    for (std::size_t k = 0; k < run; ++k) {
-      const std::size_t b = first + k;
-      const float dx = xs[b] - xi, dy = ys[b] - yi;
-      isNear[k] = -static_cast<std::int32_t>(dx * dx + dy * dy <= kReach * kReach);
-      cellI[k] = cell(dx * ci + dy * si, -dx * si + dy * ci);
-      cellJ[k] = cell(-dx * cs[b] - dy * sn[b], dx * sn[b] - dy * cs[b]);
-      binsI[k] = static_cast<std::int32_t>(hs[b] - hi + (kRelativeOffset + 0.5f));
-      binsJ[k] = static_cast<std::int32_t>(hi - hs[b] + (kRelativeOffset + 0.5f));
-    }
-    // The near ones of the run, listed without branches; only they mark.
-    std::size_t nearCount = 0;
-    for (std::size_t k = 0; k < run; ++k) {
-      nearList[nearCount] = static_cast<std::int32_t>(k);
-      nearCount -= static_cast<std::size_t>(static_cast<std::ptrdiff_t>(isNear[k]));
-    }
+    const std::size_t nearCount = PlaceRun(rows, a, first, run, places, kernel);
     Cylinder& c = t.cylinders[i];
     for (std::size_t q = 0; q < nearCount; ++q) {
       const std::size_t k = static_cast<std::size_t>(nearList[q]);
