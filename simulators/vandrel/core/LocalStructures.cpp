@@ -144,21 +144,53 @@ void SortPortable(const float* key, int n, float* keys, int* order) {
 
 #ifdef VANDREL_X86
 VANDREL_INTRINSICS_BEGIN
-// The same counts, over sixteen keys at a time.
-__attribute__((target("avx512f"))) void SortVector(const float* key, int n, float* keys, int* order) {
-  for (int i = 0; i < n; ++i) {
-    const __m512 k = _mm512_set1_ps(key[i]);
-    int place = 0;
-    for (int j = 0; j < n; j += 16) {
-      const __mmask16 lanes = n - j >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << (n - j)) - 1);
-      const __mmask16 earlier = i - j >= 16 ? 0xFFFF : i <= j ? 0 : static_cast<__mmask16>((1u << (i - j)) - 1);
-      const __m512 other = _mm512_maskz_loadu_ps(lanes, key + j);
+// The same counts, the other way round: each key in turn is compared with sixteen
+// keys at a time, whose places are counted up in vector lanes. No key waits for the
+// count of another, as it would if each key's place were summed up on its own. The
+// number of blocks of sixteen is fixed per instance, so the counts stay in registers.
+template <int Blocks>
+__attribute__((target("avx512f"), always_inline)) inline void SortBlocks(const float* key, int n, float* keys,
+                                                                          int* order) {
+  __m512i place[Blocks];
+  __m512 block[Blocks];
+  for (int b = 0; b < Blocks; ++b) {
+    const int left = n - 16 * b;
+    const __mmask16 lanes = left >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << left) - 1);
+    block[b] = _mm512_maskz_loadu_ps(lanes, key + 16 * b);
+    place[b] = _mm512_setzero_si512();
+  }
+  const __m512i one = _mm512_set1_epi32(1);
+  for (int j = 0; j < n; ++j) {
+    const __m512 k = _mm512_set1_ps(key[j]);
+    const int own = j / 16;
+    for (int b = 0; b < Blocks; ++b) {
+      // Key j comes first for the keys above it, and for the equal ones after it.
+      const __mmask16 later = b > own ? 0xFFFF : b < own ? 0 : static_cast<__mmask16>(0xFFFFu << (j % 16 + 1));
       const __mmask16 before =
-          lanes & (_mm512_cmp_ps_mask(other, k, _CMP_LT_OQ) | (earlier & _mm512_cmp_ps_mask(other, k, _CMP_EQ_OQ)));
-      place += __builtin_popcount(before);
+          _mm512_cmp_ps_mask(k, block[b], _CMP_LT_OQ) | (later & _mm512_cmp_ps_mask(k, block[b], _CMP_EQ_OQ));
+      place[b] = _mm512_mask_add_epi32(place[b], before, place[b], one);
     }
-    keys[place] = key[i];
-    order[place] = i;
+  }
+  alignas(64) std::int32_t at[16 * Blocks];
+  for (int b = 0; b < Blocks; ++b) _mm512_store_si512(at + 16 * b, place[b]);
+  for (int i = 0; i < n; ++i) {
+    keys[at[i]] = key[i];
+    order[at[i]] = i;
+  }
+}
+
+// Up to 128 keys.
+__attribute__((target("avx512f"))) void SortVector(const float* key, int n, float* keys, int* order) {
+  switch ((n + 15) / 16) {
+    case 0: return;
+    case 1: return SortBlocks<1>(key, n, keys, order);
+    case 2: return SortBlocks<2>(key, n, keys, order);
+    case 3: return SortBlocks<3>(key, n, keys, order);
+    case 4: return SortBlocks<4>(key, n, keys, order);
+    case 5: return SortBlocks<5>(key, n, keys, order);
+    case 6: return SortBlocks<6>(key, n, keys, order);
+    case 7: return SortBlocks<7>(key, n, keys, order);
+    default: return SortBlocks<8>(key, n, keys, order);
   }
 }
 VANDREL_INTRINSICS_END
@@ -169,7 +201,8 @@ void SortByKey(std::span<const float> key, std::vector<float>& keys, std::vector
   order.resize(key.size());
   const int n = static_cast<int>(key.size());
 #ifdef VANDREL_X86
-  if (kernel == Kernel::Vector && KernelAvailable(kernel)) return SortVector(key.data(), n, keys.data(), order.data());
+  if (kernel == Kernel::Vector && n <= 128 && KernelAvailable(kernel))
+    return SortVector(key.data(), n, keys.data(), order.data());
 #endif
   SortPortable(key.data(), n, keys.data(), order.data());
 }
