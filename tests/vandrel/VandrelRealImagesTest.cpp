@@ -54,6 +54,13 @@ TEST_F(VandrelRealImages, GenuinePairsMatchAndImpostorsDoNot) {
   EXPECT_LE(falseMatches, 1) << "of " << comparisons;
 }
 
+TEST_F(VandrelRealImages, WetPressWithPoredRidgesMatches) {
+  // 105_4 is wet: its ridges are spotted with light pores, and unless those are filled
+  // each thins into a loop whose two forks crowd out the true minutiae.
+  EXPECT_GE(Match("fvc2000_db2_b/105_3.png", "fvc2000_db2_b/105_4.png"), 47);
+  EXPECT_GE(Match("fvc2000_db2_b/105_4.png", "fvc2000_db2_b/105_8.png"), 47);
+}
+
 TEST_F(VandrelRealImages, ExtractionScoreRanksImages) {
   std::vector<std::uint8_t> record;
   EXPECT_LE(ExtractFile("fvc2000_db2_b/101_1.png", record), 60);

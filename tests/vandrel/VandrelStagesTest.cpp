@@ -180,6 +180,34 @@ Minutia At(float x, float y, float dir, MinutiaKind kind = MinutiaKind::Ending, 
   return m;
 }
 
+TEST(VandrelStages, PoresInRidgesAreFilledButLongerGapsStay) {
+  // Horizontal ridges 5 pixels wide every 10, as the enhancement leaves them.
+  FloatPlane enhanced(256, 288);
+  for (int y = 0; y < 288; ++y)
+    for (int x = 0; x < 256; ++x) enhanced.at(x, y) = std::cos(2 * std::numbers::pi_v<float> * static_cast<float>(y) / 10);
+  // Pores of a wet press, 3 x 3 pixels in the middle of the ridge at y = 100.
+  for (int px : {60, 100, 140, 180})
+    for (int y = 99; y <= 101; ++y)
+      for (int x = px - 1; x <= px + 1; ++x) enhanced.at(x, y) = -1;
+  // A slit of 3 x 20 pixels along the ridge at y = 200: two ridges side by side there.
+  for (int y = 199; y <= 201; ++y)
+    for (int x = 100; x < 120; ++x) enhanced.at(x, y) = -1;
+  const ForegroundMask mask = FullMask(256, 288);
+  BytePlane skeleton = BinarizeRidges(enhanced, mask);
+  for (int px : {60, 100, 140, 180}) EXPECT_TRUE(skeleton.at(px, 100)) << px;
+  EXPECT_FALSE(skeleton.at(110, 200));
+  ThinRidges(skeleton);
+  // Through the pores the ridge thins to one line; beside the slit to two.
+  for (int x = 40; x < 216; ++x) {
+    int lines = 0;
+    for (int y = 94; y <= 106; ++y) lines += skeleton.at(x, y) && !skeleton.at(x, y - 1);
+    EXPECT_EQ(lines, 1) << x;
+  }
+  int lines = 0;
+  for (int y = 194; y <= 206; ++y) lines += skeleton.at(110, y) && !skeleton.at(110, y - 1);
+  EXPECT_EQ(lines, 2);
+}
+
 TEST(VandrelStages, FilterRemovesBrokenRidgesSpursAndBorders) {
   const ForegroundMask mask = FullMask(256, 288);
   const float pi = std::numbers::pi_v<float>;

@@ -34,6 +34,37 @@ constexpr std::array<std::array<bool, 256>, 2> MakeDeletionTables() {
 }
 constexpr auto kDeletion = MakeDeletionTables();
 
+// Fills the 4-connected gaps of at most `maxArea` pixels enclosed by ridge: pores and
+// specks of a wet or smudged ridge, which would thin into loops read as fork pairs.
+void FillSmallHoles(BytePlane& img, int maxArea) {
+  const int w = img.width, h = img.height;
+  std::vector<std::uint8_t> seen(img.data.size(), 0);
+  std::vector<int> region, stack;
+  for (int start = 0; start < w * h; ++start) {
+    if (img.data[static_cast<std::size_t>(start)] || seen[static_cast<std::size_t>(start)]) continue;
+    region.clear();
+    stack.assign(1, start);
+    seen[static_cast<std::size_t>(start)] = 1;
+    bool small = true;
+    while (!stack.empty()) {
+      const int p = stack.back();
+      stack.pop_back();
+      if (small) region.push_back(p);
+      const int px = p % w, py = p / w;
+      if (px == 0 || py == 0 || px == w - 1 || py == h - 1) small = false;
+      const int next[4] = {px > 0 ? p - 1 : -1, px < w - 1 ? p + 1 : -1, py > 0 ? p - w : -1, py < h - 1 ? p + w : -1};
+      for (int q : next)
+        if (q >= 0 && !img.data[static_cast<std::size_t>(q)] && !seen[static_cast<std::size_t>(q)]) {
+          seen[static_cast<std::size_t>(q)] = 1;
+          stack.push_back(q);
+        }
+      if (static_cast<int>(region.size()) > maxArea) small = false;
+    }
+    if (small)
+      for (int p : region) img.data[static_cast<std::size_t>(p)] = 1;
+  }
+}
+
 }  // namespace
 
 BytePlane BinarizeRidges(const FloatPlane& enhanced, const ForegroundMask& mask) {
@@ -41,6 +72,7 @@ BytePlane BinarizeRidges(const FloatPlane& enhanced, const ForegroundMask& mask)
   for (int y = 0; y < enhanced.height; ++y)
     for (int x = 0; x < enhanced.width; ++x)
       out.at(x, y) = enhanced.at(x, y) > 0 && mask.blocks.at(x / params::kBlock, y / params::kBlock);
+  FillSmallHoles(out, params::kMaxRidgeHole);
   return out;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // One-pixel-wide ridge lines: the enhanced image thresholded at zero inside the
-// print, then thinned.
+// print, with pores and specks inside ridges filled, then thinned.
 #include "ForegroundMask.h"
 #include "Image.h"
 

@@ -48,6 +48,10 @@ constexpr int kGaborWavelengthSteps = 10;  // wavelengths kMinWavelength .. kMax
 constexpr float kGaborSigmaAlong = 4.0f;   // along the ridges
 constexpr float kGaborSigmaAcross = 3.0f;  // across the ridges
 
+// Ridge map: gaps enclosed by ridge pixels up to this many pixels are filled, about a
+// ridge's width across and a ridge period long; valleys enclosed by two bridges are longer.
+constexpr int kMaxRidgeHole = 24;
+
 // Minutiae.
 constexpr int kTraceLength = 10;               // skeleton steps traced for a direction
 constexpr float kBorderDistance = 10.0f;       // minimum distance to the background
