@@ -7,7 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "Engine.h"
+#include "ForegroundMask.h"
+#include "NormalizedImage.h"
+#include "OrientationField.h"
 #include "PngGray.h"
+#include "VandrelParams.h"
 
 namespace mivex::vandrel {
 namespace {
@@ -59,6 +63,20 @@ TEST_F(VandrelRealImages, WetPressWithPoredRidgesMatches) {
   // each thins into a loop whose two forks crowd out the true minutiae.
   EXPECT_GE(Match("fvc2000_db2_b/105_3.png", "fvc2000_db2_b/105_4.png"), 47);
   EXPECT_GE(Match("fvc2000_db2_b/105_4.png", "fvc2000_db2_b/105_8.png"), 47);
+}
+
+TEST_F(VandrelRealImages, FaintSpeckledPressIsPrintThroughout) {
+  // 110_2 is a light press whose faint ridges are sprinkled with bright specks; the
+  // specks scatter the pixel gradients, and the print's lower middle read as background.
+  GrayImage img;
+  ASSERT_TRUE(ReadPngGray(DataPath("fvc2000_db2_b/110_2.png"), img));
+  const NormalizedImage normalized = NormalizeImage(GrayView{img.width, img.height, img.pixels.data()});
+  const OrientationField field = EstimateOrientation(normalized.pixels, params::kOrientationSmoothRadius);
+  const ForegroundMask mask = SegmentForeground(field, normalized.blockStd, normalized.blockInk);
+  int inside = 0, blocks = 0;
+  for (int by = 20; by < 36; ++by)
+    for (int bx = 4; bx < 20; ++bx, ++blocks) inside += mask.blocks.at(bx, by);
+  EXPECT_GE(inside, blocks * 9 / 10);
 }
 
 TEST_F(VandrelRealImages, ExtractionScoreRanksImages) {

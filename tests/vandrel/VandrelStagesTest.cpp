@@ -91,6 +91,23 @@ TEST(VandrelStages, ForegroundIsWhereTheRidgesAre) {
   EXPECT_EQ(Analyse(blank, 256, 288).mask.foregroundBlocks, 0);
 }
 
+// A light, dry press: faint ridges sprinkled with bright specks of bare sensor.
+TEST(VandrelStages, SpeckledFaintRidgesAreForeground) {
+  std::vector<std::uint8_t> img = testing::ParallelRidges(256, 288, 1.0, 9);
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> share(0, 1);
+  for (std::uint8_t& v : img) v = share(random) < 0.3f ? 255 : static_cast<std::uint8_t>(150 + (v - 128) / 5);
+  const Stages s = Analyse(img, 256, 288);
+  float raw = 0, blurred = 0;
+  for (int by = 8; by < 28; ++by)
+    for (int bx = 8; bx < 24; ++bx) {
+      raw += s.field.coherence.at(bx, by) / 320;
+      blurred += s.field.blurredCoherence.at(bx, by) / 320;
+    }
+  EXPECT_GT(blurred, 2 * raw);
+  EXPECT_GT(s.mask.foregroundBlocks, s.mask.blocks.width * s.mask.blocks.height * 3 / 4);
+}
+
 // Scratches or dried residue on the sensor beside the finger: thin, parallel dark lines on
 // the bright surface. They are strongly oriented, but carry almost no ink.
 TEST(VandrelStages, StreaksBesideThePrintAreBackground) {

@@ -111,7 +111,7 @@ ForegroundMask SegmentForeground(const OrientationField& field, const FloatPlane
   ForegroundMask mask{BytePlane(cols, rows), FloatPlane(), 0};
   for (int i = 0; i < cols * rows; ++i)
     mask.blocks.data[i] = energy.data[i] >= kForegroundEnergyFraction * p90 && blockStd.data[i] >= minStd &&
-                          field.coherence.data[i] >= kForegroundMinCoherence && blockInk.data[i] >= kForegroundMinInk;
+                          field.blurredCoherence.data[i] >= kForegroundMinCoherence && blockInk.data[i] >= kForegroundMinInk;
   Tidy(mask);
   return mask;
 }

@@ -10,6 +10,9 @@ struct OrientationField {
   FloatPlane coherence;  // 0 (isotropic) .. 1 (parallel ridges)
   FloatPlane energy;     // mean squared gradient per pixel of the block
   FloatPlane cos2, sin2;  // smoothed doubled-angle tensor (unnormalised)
+  // Coherence of the image blurred over a pixel or two, which spares faint ridges the
+  // speckle of dry presses; it decides which blocks belong to the print.
+  FloatPlane blurredCoherence;
 };
 
 OrientationField EstimateOrientation(const FloatPlane& normalized, int smoothRadius);
