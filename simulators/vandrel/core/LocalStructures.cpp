@@ -398,10 +398,6 @@ std::size_t PlaceRunPortable(const PlacementRows& r, std::size_t a, std::size_t 
 
 #ifdef VANDREL_X86
 VANDREL_INTRINSICS_BEGIN
-// Sixteen places at a time, the same arithmetic step by step (clamping as minimum and
-// maximum, which agree with it on numbers), the near places packed into the list.
-// Runs are a dozen or two long: one or two masked steps, where a compiled loop would
-// spend most of its time in its scalar tail.
 // MarkCell, sixteen at a time. (A lambda in the function below would not be compiled
 // for its instructions.)
 __attribute__((target("avx512f"), always_inline)) inline __m512i MarkCellVector(__m512 px, __m512 py) {
@@ -415,6 +411,10 @@ __attribute__((target("avx512f"), always_inline)) inline __m512i MarkCellVector(
       one);
 }
 
+// Sixteen places at a time, the same arithmetic step by step (clamping as minimum and
+// maximum, which agree with it on numbers), the near places packed into the list.
+// Runs are a dozen or two long: one or two masked steps, where a compiled loop would
+// spend most of its time in its scalar tail.
 __attribute__((target("avx512f"))) std::size_t PlaceRunVector(const PlacementRows& r, std::size_t a,
                                                                std::size_t first, std::size_t run,
                                                                const Placements& out) {
