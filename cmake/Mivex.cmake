@@ -21,6 +21,15 @@ if(WIN32)
   # 256- and 512-bit vectors (in code compiled for those instruction sets) with
   # aligned moves: have the assembler make every vector move an unaligned one.
   add_compile_options(-Wa,-muse-unaligned-vector-move)
+  if(MIVEX_WIN_ARCH STREQUAL "i686")
+    # The 32-bit compiler's own choice is the x87 unit, which keeps intermediates at
+    # 80 bits: the engine would then round otherwise than every other build and give
+    # other records and scores for the same image. SSE2 arithmetic rounds each step to
+    # its type as the 64-bit and native builds do (every processor Windows still runs
+    # on has it). Windows enters the library with a stack aligned to 4 bytes only, so
+    # functions that keep SSE values there realign it.
+    add_compile_options(-msse2 -mfpmath=sse -mstackrealign)
+  endif()
   # Everything static but the Windows system libraries.
   add_link_options(-static -static-libgcc -static-libstdc++)
   set(MIVEX_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)

@@ -21,8 +21,9 @@ double RoundHalfEven(double v) { return std::nearbyint(v); }
 
 }  // namespace
 
-std::int32_t FARToScore(double far) {
-  double x = -std::log10(far);
+std::int32_t FARToScore(double far) { return DecadesToScore(-std::log10(far)); }
+
+std::int32_t DecadesToScore(double x) {
   if (std::isnan(x)) x = kLowerEnd.x;
   x = std::clamp(x, kLowerEnd.x, kUpperEnd.x);
   Knot lo = kLowerEnd, hi = kInner[0];

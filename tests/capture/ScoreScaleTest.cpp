@@ -39,6 +39,17 @@ TEST(ScoreScale, FARToScoreRoundsHalvesToEven) {
   }
 }
 
+TEST(ScoreScale, DecadesGiveTheScoreOfTheirRateWithoutRoundingThroughIt) {
+  EXPECT_EQ(DecadesToScore(2), 47);
+  EXPECT_EQ(DecadesToScore(3), 63);
+  EXPECT_EQ(DecadesToScore(-0.5), 16);  // halves to even, exactly, with no logarithm in between
+  EXPECT_EQ(DecadesToScore(-1.5), 6);
+  EXPECT_EQ(DecadesToScore(-3), 0);
+  EXPECT_EQ(DecadesToScore(11), 2000);
+  EXPECT_EQ(DecadesToScore(std::nan("")), 0);
+  for (double x = -2; x <= 10; x += 0.013) EXPECT_EQ(DecadesToScore(x), FARToScore(std::pow(10.0, -x))) << x;
+}
+
 TEST(ScoreScale, ScoreToFARWorkedValues) {
   EXPECT_DOUBLE_EQ(ScoreToFAR(63), 0.001);
   EXPECT_DOUBLE_EQ(ScoreToFAR(47), 0.01);

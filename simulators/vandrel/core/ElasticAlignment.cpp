@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "BlockOps.h"
+#include "PortableMath.h"
 
 namespace mivex::vandrel {
 
@@ -31,8 +32,8 @@ Minutia ElasticAlignment::Apply(const Minutia& m) const {
     sxx += w[i] * (ax * bx + ay * by);
     sxy += w[i] * (ax * by - ay * bx);
   }
-  const double angle = (sxx == 0 && sxy == 0) ? 0.0 : std::atan2(sxy, sxx);
-  const double c = std::cos(angle), s = std::sin(angle);
+  const double angle = (sxx == 0 && sxy == 0) ? 0.0 : pm::Atan2(sxy, sxx);
+  const double c = pm::Cos(angle), s = pm::Sin(angle);
   Minutia out = m;
   out.x = static_cast<float>(c * (m.x - px) - s * (m.y - py) + qx);
   out.y = static_cast<float>(s * (m.x - px) + c * (m.y - py) + qy);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "PortableMath.h"
 #include "VandrelParams.h"
 
 namespace mivex::vandrel {
@@ -25,11 +26,11 @@ GaborBank::GaborBank() {
       const float lambda =
           kMinWavelength + (kMaxWavelength - kMinWavelength) * static_cast<float>(w) / (kGaborWavelengthSteps - 1);
       auto weight = [&](int u, int v) {
-        const float along = static_cast<float>(u) * std::cos(theta) + static_cast<float>(v) * std::sin(theta);
-        const float across = -static_cast<float>(u) * std::sin(theta) + static_cast<float>(v) * std::cos(theta);
-        return std::exp(-along * along / (2 * kGaborSigmaAlong * kGaborSigmaAlong) -
+        const float along = static_cast<float>(u) * pm::Cos(theta) + static_cast<float>(v) * pm::Sin(theta);
+        const float across = -static_cast<float>(u) * pm::Sin(theta) + static_cast<float>(v) * pm::Cos(theta);
+        return pm::Exp(-along * along / (2 * kGaborSigmaAlong * kGaborSigmaAlong) -
                         across * across / (2 * kGaborSigmaAcross * kGaborSigmaAcross)) *
-               std::cos(2 * pi * across / lambda);
+               pm::Cos(2 * pi * across / lambda);
       };
       float* k = &kernels_[(static_cast<std::size_t>(o) * kGaborWavelengthSteps + w) * half];
       // Zero mean, so flat areas give no response.
@@ -37,13 +38,13 @@ GaborBank::GaborBank() {
       for (int i = 0; i < HalfSize(); ++i) {
         sum += 2 * weight(offsetX_[i], offsetY_[i]);
         const float a = static_cast<float>(offsetX_[i]), b = static_cast<float>(offsetY_[i]);
-        envelope += 2 * std::exp(-(a * a + b * b) / (2 * kGaborSigmaAlong * kGaborSigmaAcross));
+        envelope += 2 * pm::Exp(-(a * a + b * b) / (2 * kGaborSigmaAlong * kGaborSigmaAcross));
       }
       const float mean = sum / envelope;
       k[0] = weight(0, 0) - mean;
       for (int i = 0; i < HalfSize(); ++i) {
         const float a = static_cast<float>(offsetX_[i]), b = static_cast<float>(offsetY_[i]);
-        k[i + 1] = weight(offsetX_[i], offsetY_[i]) - mean * std::exp(-(a * a + b * b) / (2 * kGaborSigmaAlong * kGaborSigmaAcross));
+        k[i + 1] = weight(offsetX_[i], offsetY_[i]) - mean * pm::Exp(-(a * a + b * b) / (2 * kGaborSigmaAlong * kGaborSigmaAcross));
       }
     }
 }

@@ -9,6 +9,7 @@
 #include "BlockOps.h"
 #include "ElasticAlignment.h"
 #include "Matcher.h"
+#include "PortableMath.h"
 #include "VandrelParams.h"
 
 namespace mivex::vandrel {
@@ -17,7 +18,7 @@ namespace {
 using namespace params;
 
 bool Agree(const Minutia& a, const Minutia& b) {
-  return std::hypot(a.x - b.x, a.y - b.y) <= kMergeDistance &&
+  return pm::Hypot(a.x - b.x, a.y - b.y) <= kMergeDistance &&
          std::abs(WrapTurn(a.direction - b.direction)) <= kMergeAngle;
 }
 
@@ -48,7 +49,7 @@ class Clusters {
           for (int j = 0; j < static_cast<int>(aligned_[y].size()); ++j) {
             const Minutia &p = aligned_[x][i], &q = aligned_[y][j];
             if (!Agree(p, q)) continue;
-            const float cost = std::hypot(p.x - q.x, p.y - q.y) + kMergeAngleCost * std::abs(WrapTurn(p.direction - q.direction));
+            const float cost = pm::Hypot(p.x - q.x, p.y - q.y) + kMergeAngleCost * std::abs(WrapTurn(p.direction - q.direction));
             links.push_back({cost, offset_[x] + i, offset_[y] + j});
           }
     std::stable_sort(links.begin(), links.end(), [](const Link& l, const Link& r) { return l.cost < r.cost; });
@@ -143,7 +144,7 @@ GeneralizeResult GeneralizeSamples(const Features* const samples[3], int thresho
     for (int k = 0; k < 3; ++k) {
       if (group[k] < 0) continue;
       const Minutia& m = aligned[k][group[k]];
-      x += m.x, y += m.y, c += std::cos(m.direction), s += std::sin(m.direction), quality += m.quality;
+      x += m.x, y += m.y, c += pm::Cos(m.direction), s += pm::Sin(m.direction), quality += m.quality;
       bifurcations += m.kind == MinutiaKind::Bifurcation;
       ++members;
       only = k;
@@ -159,7 +160,7 @@ GeneralizeResult GeneralizeSamples(const Features* const samples[3], int thresho
       for (int k = 0; k < 3; ++k) covering += k != only && regions[k].Inside(m.x, m.y);
       if (covering == 2) continue;
     }
-    m.direction = std::atan2(s, c);
+    m.direction = pm::Atan2(s, c);
     m.kind = 2 * bifurcations > members ? MinutiaKind::Bifurcation : MinutiaKind::Ending;
     m.quality = std::min(1.0f, quality / n * kSupportQuality[members]);
     result.features.minutiae.push_back(m);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "BlockOps.h"
+#include "PortableMath.h"
 #include "VectorIntrinsics.h"
 
 namespace mivex::vandrel {
@@ -471,10 +472,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
   t.sinDir.resize(n);
   t.cylinders.assign(n, Cylinder{});
   for (std::size_t i = 0; i < n; ++i) {
-    // Read once, so that the compiler computes both in one call.
-    const float direction = minutiae[i].direction;
-    t.cosDir[i] = std::cos(direction);
-    t.sinDir[i] = std::sin(direction);
+    pm::SinCos(minutiae[i].direction, t.sinDir[i], t.cosDir[i]);
   }
   // Working rows, in one block of floats and one of integers.
   std::vector<float> floats(7 * n);

@@ -11,6 +11,7 @@
 
 #include "BlockOps.h"
 #include "Kernels.h"
+#include "PortableMath.h"
 #include "SimilarPairs.h"
 #include "VandrelParams.h"
 #include "capture/ScoreScale.h"
@@ -299,7 +300,7 @@ float RawSimilarity(int paired, int consolidated, float similaritySum, float ove
   const float smaller = std::min(overlapA, overlapB);
   const auto share = [smaller](float k) { return k / (std::max(smaller, k) + kOverlapSlack) * k / (k + kFewPairsDamping); };
   const float k = static_cast<float>(paired);
-  return share(k) * std::pow(similaritySum / k, kLocalSimilarityWeight) + kRigidShareWeight * share(static_cast<float>(rigid));
+  return share(k) * pm::Pow(similaritySum / k, kLocalSimilarityWeight) + kRigidShareWeight * share(static_cast<float>(rigid));
 }
 
 int CalibratedScore(float raw) {
@@ -318,7 +319,7 @@ int CalibratedScore(float raw) {
     const float t = (raw - kCalibrationRaw[i - 1]) / (kCalibrationRaw[i] - kCalibrationRaw[i - 1]);
     x = kCalibrationDecades[i - 1] + t * (kCalibrationDecades[i] - kCalibrationDecades[i - 1]);
   }
-  return FARToScore(std::pow(10.0, -std::min(x, 10.0)));
+  return DecadesToScore(std::min(x, 10.0));
 }
 
 }  // namespace mivex::vandrel

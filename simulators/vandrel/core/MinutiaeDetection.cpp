@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "BlockOps.h"
+#include "PortableMath.h"
 #include "VandrelParams.h"
 
 namespace mivex::vandrel {
@@ -58,7 +59,7 @@ int Trace(const BytePlane& s, Point origin, Point start, const Point* avoid, int
 }
 
 float AngleTo(Point from, Point to) {
-  return std::atan2(static_cast<float>(to.y - from.y), static_cast<float>(to.x - from.x));
+  return pm::Atan2(static_cast<float>(to.y - from.y), static_cast<float>(to.x - from.x));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "BlockOps.h"
+#include "PortableMath.h"
 #include "VandrelParams.h"
 
 namespace mivex::vandrel {
@@ -25,7 +26,7 @@ std::vector<Minutia> FilterMinutiae(const std::vector<Minutia>& in, const Foregr
     for (std::size_t j = i + 1; j < n; ++j) {
       const float dx = in[j].x - in[i].x, dy = in[j].y - in[i].y;
       if (std::abs(dx) > kBrokenRidgeDistance || std::abs(dy) > kBrokenRidgeDistance) continue;
-      const float d = std::hypot(dx, dy);
+      const float d = pm::Hypot(dx, dy);
       if (d < kCloseDistance) {
         drop[i] = drop[j] = true;
         continue;
@@ -33,7 +34,7 @@ std::vector<Minutia> FilterMinutiae(const std::vector<Minutia>& in, const Foregr
       if (d < kBrokenRidgeDistance && in[i].kind == MinutiaKind::Ending && in[j].kind == MinutiaKind::Ending) {
         // Endings that point at each other across a short gap are one interrupted ridge.
         const float facing = std::abs(WrapTurn(in[i].direction - in[j].direction + std::numbers::pi_v<float>));
-        const float along = std::abs(WrapTurn(std::atan2(dy, dx) - in[i].direction));
+        const float along = std::abs(WrapTurn(pm::Atan2(dy, dx) - in[i].direction));
         if (facing < kBrokenRidgeAngle && along < 2 * kBrokenRidgeAngle) drop[i] = drop[j] = true;
       }
     }

@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "BlockOps.h"
+#include "PortableMath.h"
 #include "VandrelParams.h"
 
 namespace mivex::vandrel {
@@ -13,7 +14,7 @@ namespace {
 FloatPlane Coherence(const FloatPlane& cos2, const FloatPlane& sin2, const FloatPlane& magnitude) {
   FloatPlane c(cos2.width, cos2.height);
   for (std::size_t i = 0; i < c.data.size(); ++i) {
-    const float len = std::hypot(cos2.data[i], sin2.data[i]);
+    const float len = pm::Hypot(cos2.data[i], sin2.data[i]);
     c.data[i] = magnitude.data[i] > 1e-6f ? std::min(1.0f, len / magnitude.data[i]) : 0.0f;
   }
   return c;
@@ -24,7 +25,7 @@ void Finish(OrientationField& f, const FloatPlane& magnitude) {
   f.angle = FloatPlane(f.cos2.width, f.cos2.height);
   for (int i = 0; i < n; ++i) {
     // The gradient is across the ridges: the ridge runs a quarter turn from it.
-    const float g = 0.5f * std::atan2(f.sin2.data[i], f.cos2.data[i]);
+    const float g = 0.5f * pm::Atan2(f.sin2.data[i], f.cos2.data[i]);
     f.angle.data[i] = WrapHalfTurn(g + std::numbers::pi_v<float> / 2);
   }
   f.coherence = Coherence(f.cos2, f.sin2, magnitude);
@@ -91,8 +92,8 @@ OrientationField SmoothOrientation(const OrientationField& field, int smoothRadi
   FloatPlane c(cols, rows), s(cols, rows), w(cols, rows);
   for (int k = 0; k < cols * rows; ++k) {
     const float g = 2 * (field.angle.data[k] - std::numbers::pi_v<float> / 2);
-    c.data[k] = std::cos(g) * field.coherence.data[k];
-    s.data[k] = std::sin(g) * field.coherence.data[k];
+    c.data[k] = pm::Cos(g) * field.coherence.data[k];
+    s.data[k] = pm::Sin(g) * field.coherence.data[k];
     w.data[k] = field.coherence.data[k];
   }
   OrientationField out;

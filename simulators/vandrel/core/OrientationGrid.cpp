@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "BlockOps.h"
+#include "PortableMath.h"
 #include "VandrelParams.h"
 
 namespace mivex::vandrel {
@@ -29,11 +30,11 @@ OrientationGrid BuildOrientationGrid(const OrientationField& field, const Foregr
           ++total;
           if (!mask.blocks.at(bx, by)) continue;
           ++inside;
-          c += std::cos(2 * field.angle.at(bx, by)) * field.coherence.at(bx, by);
-          s += std::sin(2 * field.angle.at(bx, by)) * field.coherence.at(bx, by);
+          c += pm::Cos(2 * field.angle.at(bx, by)) * field.coherence.at(bx, by);
+          s += pm::Sin(2 * field.angle.at(bx, by)) * field.coherence.at(bx, by);
         }
       if (2 * inside < total || (c == 0 && s == 0)) continue;
-      const float theta = WrapHalfTurn(0.5f * std::atan2(s, c));
+      const float theta = WrapHalfTurn(0.5f * pm::Atan2(s, c));
       g.cells[static_cast<std::size_t>(cy) * g.width + cx] =
           static_cast<std::uint8_t>(static_cast<int>(std::lround(theta / std::numbers::pi_v<float> * 120)) % 120);
     }

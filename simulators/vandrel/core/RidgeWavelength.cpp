@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "BlockOps.h"
+#include "PortableMath.h"
 #include "VandrelParams.h"
 
 namespace mivex::vandrel {
@@ -46,7 +47,7 @@ RidgeWavelength EstimateWavelength(const FloatPlane& img, const OrientationField
       if (!mask.blocks.at(bx, by)) continue;
       ++foreground;
       const float theta = field.angle.at(bx, by);
-      const float ux = std::cos(theta), uy = std::sin(theta);  // along the ridges
+      const float ux = pm::Cos(theta), uy = pm::Sin(theta);  // along the ridges
       const float nx = -uy, ny = ux;                           // across
       const float cx = static_cast<float>(bx * kBlock), cy = static_cast<float>(by * kBlock);
       for (int k = 0; k < kFrequencyWindowLength; ++k) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <numbers>
 
+#include "PortableMath.h"
 #include "VandrelParams.h"
 #include "VectorIntrinsics.h"
 
@@ -23,7 +24,11 @@ constexpr float kStepsPerRadian = kTurnSteps / (2 * std::numbers::pi_v<float>);
 struct Runs {
   int from[2], to[2];  // places in B's direction order; the second run may be empty
 };
-inline float TurnReach() { return (std::acos(kMinPairTurnCos) + 0.01f) * kStepsPerRadian; }
+inline float TurnReach() {
+  const double c = kMinPairTurnCos;
+  const auto turn = static_cast<float>(pm::Atan2(std::sqrt((1 - c) * (1 + c)), c));  // acos(c)
+  return (turn + 0.01f) * kStepsPerRadian;
+}
 inline Runs RunsNear(const MatchTemplate& B, float direction, float reach) {
   const float d = direction * kStepsPerRadian;
   const float lo = d - reach, hi = d + reach;

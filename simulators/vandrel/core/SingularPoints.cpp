@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "BlockOps.h"
+#include "PortableMath.h"
 #include "VandrelParams.h"
 
 namespace mivex::vandrel {
@@ -30,12 +31,12 @@ float OpeningDirection(const OrientationField& f, int bx, int by) {
   float sx = 0, sy = 0;
   for (int k = 0; k < kRing; ++k) {
     const int x = bx + kRingX[k], y = by + kRingY[k];
-    const float phi = std::atan2(static_cast<float>(kRingY[k]), static_cast<float>(kRingX[k]));
-    const float radial = std::cos(2 * (f.angle.clamped(x, y) - phi));
-    sx += radial * std::cos(phi);
-    sy += radial * std::sin(phi);
+    const float phi = pm::Atan2(static_cast<float>(kRingY[k]), static_cast<float>(kRingX[k]));
+    const float radial = pm::Cos(2 * (f.angle.clamped(x, y) - phi));
+    sx += radial * pm::Cos(phi);
+    sy += radial * pm::Sin(phi);
   }
-  return std::atan2(sy, sx);
+  return pm::Atan2(sy, sx);
 }
 
 }  // namespace
@@ -66,7 +67,7 @@ std::vector<SingularPoint> FindSingularPoints(const OrientationField& f, const F
       const float x = (static_cast<float>(bx) + 0.5f) * kBlock, y = (static_cast<float>(by) + 0.5f) * kBlock;
       bool merged = false;
       for (Candidate& c : found)
-        if (c.type == type && std::hypot(c.x / static_cast<float>(c.votes) - x, c.y / static_cast<float>(c.votes) - y) <
+        if (c.type == type && pm::Hypot(c.x / static_cast<float>(c.votes) - x, c.y / static_cast<float>(c.votes) - y) <
                                   kSingularMergeDistance) {
           c.x += x;
           c.y += y;
@@ -86,7 +87,7 @@ std::vector<SingularPoint> FindSingularPoints(const OrientationField& f, const F
     if (static_cast<int>(out.size()) == kMaxSingularPoints) break;
     const float x = c.x / static_cast<float>(c.votes), y = c.y / static_cast<float>(c.votes);
     bool taken = false;
-    for (const SingularPoint& o : out) taken = taken || std::hypot(o.x - x, o.y - y) < kSingularMergeDistance;
+    for (const SingularPoint& o : out) taken = taken || pm::Hypot(o.x - x, o.y - y) < kSingularMergeDistance;
     if (taken) continue;
     SingularPoint p;
     p.x = x;
