@@ -20,6 +20,11 @@ if [ "$("$here/scripts/wine-arch.sh")" = i686 ] &&
   printf 'add_test(wine.templates_i686_x86_64 "%s")\nset_tests_properties(wine.templates_i686_x86_64 PROPERTIES LABELS wine RESOURCE_LOCK wine-desktop TIMEOUT 300)\n' \
     "$here/scripts/compare-arch-templates.sh" >> "$here/build/CTestTestfile.cmake"
 fi
+# The Wine runner itself: statuses, start failures, sessions that end with their program.
+if [ ${#wine_trees[@]} -gt 0 ]; then
+  printf 'add_test(wine.wine_runner "%s")\nset_tests_properties(wine.wine_runner PROPERTIES LABELS wine RESOURCE_LOCK wine-desktop TIMEOUT 300)\n' \
+    "$here/scripts/check-wine-runner.sh" >> "$here/build/CTestTestfile.cmake"
+fi
 
 # One X server and one Wine session per tree with Wine tests, for the whole run.
 xvfb_pid=
