@@ -21,7 +21,8 @@ template() {
     echo "$out" >&2
     return 1
   }
-  awk '/^template \(/ { getline; print; found = 1 } END { exit !found }' <<<"$out" || {
+  # The template string is every line after "template (N characters):".
+  awk 'found { print } /^template \(/ { found = 1 } END { exit !found }' <<<"$out" || {
     echo "$1: no template for \"$2\":" >&2
     echo "$out" >&2
     return 1
@@ -33,7 +34,7 @@ for s in "${scenarios[@]}"; do
   a=$(template win32 "$s") || { status=1; continue; }
   b=$(template win64 "$s") || { status=1; continue; }
   if [ "$a" = "$b" ]; then
-    echo "same template (${#a} characters) for \"$s\""
+    echo "same template ($(tr -d '\r\n' <<<"$a" | wc -c) characters) for \"$s\""
   else
     echo "DIFFERENT templates for \"$s\":" >&2
     echo "  i686:   $a" >&2
