@@ -172,7 +172,8 @@ leftover_processes() {
       Xvfb|wineserver*|wine*|*.exe|*.EXE) ;;
       *) continue ;;
     esac
-    if tr '\0' '\n' < "$p/environ" 2>/dev/null | grep -qxF "MIVEX_RUN=$MIVEX_RUN"; then
+    # A process that ends meanwhile has no environment left to read.
+    if { tr '\0' '\n' < "$p/environ"; } 2>/dev/null | grep -qxF "MIVEX_RUN=$MIVEX_RUN"; then
       echo "${p#/proc/} $comm"
     fi
   done
