@@ -25,7 +25,9 @@ wintest: bootstrap
 	@scripts/build.sh win32
 	@if [ "$$(scripts/wine-arch.sh)" = x86_64 ]; then scripts/build.sh win64; fi
 
+# Both Windows trees for the test: the i686 and x86_64 builds' template strings are compared.
 test: native wintest
+	@scripts/build.sh win64
 	@scripts/run-tests.sh
 
 demo: wintest

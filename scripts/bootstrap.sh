@@ -5,7 +5,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 stamp="$here/.deps/bootstrap.stamp"
-version=9   # bump when the package list or the cross-built dependencies change
+version=10  # bump when the package list or the cross-built dependencies change
 
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
   exit 0
@@ -33,9 +33,24 @@ packages=(
   clang libclang-rt-14-dev
 )
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  "${sudo_cmd[@]}" dpkg --add-architecture i386
+# ---- 32-bit Wine and CJK glyphs: packages ----
+# debootstrap makes the private i386 root that gives 32-bit Wine where the machine's
+# own lists cannot (scripts/wine32-root.sh); WenQuanYi Micro Hei gives the Chinese and
+# Japanese catalogue texts real glyphs under Wine (the root sees the machine's fonts).
+packages+=(debootstrap fonts-wqy-microhei)
+# ---- end ----
+
+# ---- 32-bit Wine: no i386 architecture on the machine ----
+# 32-bit Wine comes from the machine only where wine32 is installed already; elsewhere
+# from the private i386 root below. The i386 architecture that earlier versions of
+# this script added is dropped again while no i386 package is installed: a mirror's
+# failing i386 lists would otherwise fail every package list update.
+if dpkg --print-foreign-architectures | grep -qx i386 &&
+   ! dpkg-query -W -f '${Architecture}\n' | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --remove-architecture i386
+  rm -f "$here/.deps/apt-updated"
 fi
+# ---- end ----
 # apt-get source needs a deb-src entry for the cross builds of libjpeg-turbo.
 if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
   printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
@@ -70,16 +85,13 @@ fi
 if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-# wine32 runs the 32-bit build's tests where the kernel executes 32-bit code; without
-# it the tests run the 64-bit build under wine64 (scripts/wine-arch.sh). Its i386
-# libraries must be the very versions of the amd64 ones installed, so an i386 package
-# list that a mirror serves behind the amd64 one leaves it uninstallable for a while:
-# then go on without it rather than fail the whole bootstrap.
-if ! dpkg -s wine32:i386 >/dev/null 2>&1; then
-  if ! "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends wine32:i386; then
-    echo "bootstrap: wine32 could not be installed; Wine tests will use wine64" >&2
-  fi
-fi
+# ---- 32-bit Wine: the private i386 root ----
+# Where the kernel runs 32-bit code and the machine has no wine32, the i686 build's
+# tests and the demo run under 32-bit Wine from an i386 Debian root in .deps.
+case "$("$here/scripts/wine-arch.sh" --route)" in
+  none|root) "$here/scripts/wine32-root.sh" make ;;
+esac
+# ---- end ----
 
 # libjpeg-turbo (IJG API) for the Windows builds, from Debian's source package, static.
 "$here/scripts/cross-libjpeg.sh" i686

@@ -19,7 +19,10 @@ case "$tree" in
                -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
   *) echo "unknown tree $tree" >&2; exit 2 ;;
 esac
-if [ ! -f "$dir/Makefile" ]; then
+# Configure once, and again when the tree's Wine tests are switched (the machine got,
+# or lost, a 32-bit Wine since).
+if [ ! -f "$dir/Makefile" ] ||
+   { [ -n "${wine_tests:-}" ] && ! grep -qx "MIVEX_WINE_TESTS:BOOL=$wine_tests" "$dir/CMakeCache.txt"; }; then
   cmake "${args[@]}" >/dev/null
 fi
 set +e

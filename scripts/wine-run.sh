@@ -1,56 +1,45 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine for tests and the demo.
-# One Wine prefix per build tree (MIVEX_WINEPREFIX), created once and reused.
-# Without a display, the program runs inside its own Xvfb server.
+# Runs a Windows program under Wine for tests and the demo:
+#   MIVEX_WINEPREFIX=<prefix> wine-run.sh PROGRAM.exe [ARGS...]
+# One Wine prefix per build tree (MIVEX_WINEPREFIX), made once and reused. The i686
+# build runs under 32-bit Wine (the machine's, or the private root's), the x86_64 build
+# under wine64. Inside a run whose session holds the prefix (MIVEX_WINE_SESSION, set
+# by run-tests.sh and demo.sh) the program joins that session; otherwise it gets a
+# session of its own, inside its own Xvfb when there is no display, that ends with it
+# (scripts/wine-lib.sh says why).
+# When Wine itself could not start the program, or was killed, it says so on standard
+# error and exits with status 125; otherwise with the program's status.
 set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/scripts/wine-lib.sh"
 : "${MIVEX_WINEPREFIX:?MIVEX_WINEPREFIX names the Wine prefix of the build tree}"
-export WINEPREFIX="$MIVEX_WINEPREFIX"
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-
 exe=$1
-pe_offset=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
-machine=$(od -An -tx2 -j"$((pe_offset + 4))" -N2 "$exe" | tr -d ' ')
-case "$machine" in
-  8664) loader=/usr/lib/wine/wine64; export WINEARCH=win64 ;;
-  *)    loader=/usr/lib/wine/wine;   export WINEARCH=win32 ;;
+if [ ! -f "$exe" ]; then
+  echo "wine-run: no program $exe" >&2
+  exit 125
+fi
+arch=$(pe_arch "$exe") || { echo "wine-run: $exe is not a Windows program" >&2; exit 125; }
+wine_commands "$arch" || exit 125
+export WINEPREFIX="$MIVEX_WINEPREFIX"
+
+own_session=yes
+case ":${MIVEX_WINE_SESSION:-}:" in
+  *":$WINEPREFIX:"*) own_session=no ;;
 esac
-
-mkdir -p "$(dirname "$WINEPREFIX")"
-(
-  flock 9
-  if [ ! -f "$WINEPREFIX/.mivex-ready-3" ]; then
-    rm -rf "$WINEPREFIX"
-    if [ -z "${DISPLAY:-}" ]; then
-      xvfb-run -a "$loader" wineboot --init >/dev/null 2>&1 || true
-    else
-      "$loader" wineboot --init >/dev/null 2>&1 || true
-    fi
-    # One virtual desktop instead of X11 top-level windows: without a window manager
-    # (Xvfb) Wine would wait up to two seconds for every window it hides.
-    "$loader" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 || true
-    "$loader" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1 || true
-    # No sound driver: the machines that run the tests have no sound device, and Wine's
-    # ALSA and PulseAudio drivers can hold up a process's exit after a sound was played.
-    "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f >/dev/null 2>&1 || true
-    # A crash ends the program with a backtrace on standard error instead of waiting
-    # for someone to close Wine's crash dialog.
-    "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
-    /usr/lib/wine/wineserver -w || true
-    touch "$WINEPREFIX/.mivex-ready-3"
-  fi
-) 9>"$WINEPREFIX.lock"
-
-# Keep the server alive between the many short test programs.
-# Wine's own background processes (services, explorer) start with the first program
-# and would inherit its output pipes, holding up whoever reads them; start them here
-# with their output discarded.
-/usr/lib/wine/wineserver -p30 </dev/null >/dev/null 2>&1 || true
-if [ -n "${DISPLAY:-}" ]; then
-  "$loader" cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+if [ "$own_session" = yes ]; then
+  xvfb_pid=
+  trap xvfb_stop EXIT
+  if [ -z "${DISPLAY:-}" ]; then xvfb_start || exit 125; fi
+  wine_lock "$WINEPREFIX"
+  trap 'wine_session_stop "$WINEPREFIX"; xvfb_stop' EXIT
+  wine_session_start "$WINEPREFIX" || exit 125
 fi
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$loader" "$@"
-else
-  exec "$loader" "$@"
-fi
+
+# Standard error is kept to tell Wine's own start failures from the program's.
+errfile=$(mktemp)
+status=0
+without_locks "${wine_loader[@]}" "$@" 2>"$errfile" || status=$?
+cat "$errfile" >&2
+wine_diagnose "$status" "$exe" "$errfile" || status=$?
+rm -f "$errfile"
+exit "$status"

@@ -10,12 +10,13 @@
 namespace mivex::testing {
 
 // Wine does not implement GetGuiResources (it answers 0); there the count comes from the
-// process's GDI handle table, in the layout 64-bit Windows also uses: 24-byte entries,
-// the object type in byte 14, 0 for a free entry. -1 when neither way gives a count.
+// process's GDI handle table, in the layout 64-bit Windows also uses (Wine keeps it for
+// 32-bit processes too): 24-byte entries, the object type in byte 14, 0 for a free
+// entry. The PEB points to the table at 0xF8 in 64-bit and 0x94 in 32-bit processes.
+// -1 when neither way gives a count.
 inline long GdiObjectCount() {
   const DWORD n = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
   if (n != 0) return static_cast<long>(n);
-#if defined(_WIN64)
   // PROCESS_BASIC_INFORMATION: the PEB's address follows the exit status.
   using QueryProcess = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
   auto query = reinterpret_cast<QueryProcess>(
@@ -23,7 +24,7 @@ inline long GdiObjectCount() {
   void* basic[6] = {};
   if (!query || query(::GetCurrentProcess(), 0, basic, sizeof(basic), nullptr) != 0) return -1;
   const auto* peb = static_cast<const std::uint8_t*>(basic[1]);
-  const auto* table = *reinterpret_cast<const std::uint8_t* const*>(peb + 0xF8);
+  const auto* table = *reinterpret_cast<const std::uint8_t* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
   if (!table) return -1;
   MEMORY_BASIC_INFORMATION mbi{};
   if (!::VirtualQuery(table, &mbi, sizeof(mbi))) return -1;
@@ -32,9 +33,6 @@ inline long GdiObjectCount() {
   long count = 0;
   for (std::size_t off = 0; off + 24 <= readable && off < 0x10000 * 24; off += 24) count += table[off + 14] != 0;
   return count;
-#else
-  return -1;
-#endif
 }
 
 // Threads of this process that run its own code (the program and the libraries beside

@@ -20,27 +20,11 @@
 
 using namespace mivex;
 using namespace mivex::win;
+using mivex::test::HostedLook;
 using mivex::test::LookHost;
+using mivex::test::Screenshot;
 
 namespace {
-
-struct HostedLook {
-  TForm form{nullptr};
-  LookHost* host;
-  explicit HostedLook(bool enroll, TEnrollPolicy policy = TEnrollPolicy::epEnrollQuality, int samples = 3) {
-    form.SetBorderStyle(TBorderStyle::bsNone);
-    form.SetBounds(16, 16, 530, 400);
-    host = form.Create<LookHost>(enroll, policy, samples);
-    host->SetParent(&form);
-  }
-  bool Open() {
-    if (!form.HandleNeeded()) return false;
-    form.SetVisible(true);
-    ProcessMessages();
-    return true;
-  }
-  TPolygonBtn* Button(int k) { return TFashionUI::ButtonOf(host->fingers[static_cast<size_t>(k - 1)].get()); }
-};
 
 std::vector<int> VisibleStepLefts(TFashionEnrollUI* look) {
   std::vector<int> lefts;
@@ -268,39 +252,6 @@ TEST(FashionVerifyUI, LaysOutSixWidgetsAndIgnoresStepsAndButtons) {
     EXPECT_TRUE(::EqualRect(&before[i].bounds, &after[i].bounds)) << i;
   }
 }
-
-namespace {
-
-// Captures the form's pixels from the screen and writes them as a PNG artefact.
-void Screenshot(HostedLook& h, const std::string& name) {
-  for (int i = 0; i < 20; ++i) {
-    ProcessMessages();
-    ::Sleep(25);
-  }
-  ::RedrawWindow(h.form.HandleIfAllocated(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  ProcessMessages();
-  const int w = 530, hgt = 400;
-  RECT r;
-  ::GetWindowRect(h.form.HandleIfAllocated(), &r);
-  OffscreenBitmap shot(w, hgt);
-  ScopedGetDC screen(nullptr);
-  ASSERT_TRUE(::BitBlt(shot.dc(), 0, 0, w, hgt, screen.get(), r.left, r.top, SRCCOPY));
-  std::vector<std::uint8_t> rgb;
-  rgb.reserve(static_cast<size_t>(w) * hgt * 3);
-  for (int y = 0; y < hgt; ++y)
-    for (int x = 0; x < w; ++x) {
-      const COLORREF c = shot.Pixel(x, y);
-      rgb.insert(rgb.end(), {GetRValue(c), GetGValue(c), GetBValue(c)});
-    }
-  // The picture is the dialog: the title band at the top, white field, grey fingers.
-  EXPECT_LT(GetRValue(shot.Pixel(5, 5)), 80);
-  EXPECT_EQ(shot.Pixel(5, 395), RGB(255, 255, 255));
-  const std::string dir = MIVEX_ARTIFACT_DIR;
-  ::CreateDirectoryA(dir.c_str(), nullptr);
-  EXPECT_TRUE(mivex::test::WritePng(dir + "/" + name, w, hgt, rgb));
-}
-
-}  // namespace
 
 TEST(FashionLooks, Screenshots) {
   {

@@ -3,8 +3,10 @@
 // parents the look's widgets, asks it for the ten fingers, binds a capture device and
 // attaches the fingers once its window exists.
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "base/win/Form.h"
 #include "capture/FPBase.h"
 #include "ui/XUIFashion.h"
 #include "workflow/Fingers.h"
@@ -45,5 +47,19 @@ class LookHost : public win::TCustomControl {
  protected:
   void HandleCreated() override;
 };
+
+// A look in a borderless form of the dialog's size, as the dialog shows it.
+struct HostedLook {
+  win::TForm form{nullptr};
+  LookHost* host;
+  explicit HostedLook(bool enroll, TEnrollPolicy policy = TEnrollPolicy::epEnrollQuality, int samples = 3);
+  bool Open();
+  TPolygonBtn* Button(int k) { return TFashionUI::ButtonOf(fingers()[static_cast<size_t>(k - 1)].get()); }
+  std::vector<std::unique_ptr<TFinger>>& fingers() { return host->fingers; }
+};
+
+// Captures the form's pixels from the screen and writes them as a PNG file of the
+// tree's artefact folder.
+void Screenshot(HostedLook& h, const std::string& name);
 
 }  // namespace mivex::test
