@@ -5,7 +5,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 stamp="$here/.deps/bootstrap.stamp"
-version=9   # bump when the package list or the cross-built dependencies change
+version=10  # bump when the package list or the cross-built dependencies change
 
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
   exit 0
@@ -32,6 +32,11 @@ packages=(
   locales-all
   clang libclang-rt-14-dev
 )
+# --- host integration kit: import library tools, the Microsoft-style host's compiler
+# and linker, Free Pascal (starting compiler of the i386-win32 cross compiler), C#
+# compiler for the .NET binding, zip for the package.
+packages+=(llvm clang lld fp-compiler fp-units-rtl fp-utils mono-mcs zip)
+# --- end of host integration kit
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
@@ -84,5 +89,8 @@ fi
 # libjpeg-turbo (IJG API) for the Windows builds, from Debian's source package, static.
 "$here/scripts/cross-libjpeg.sh" i686
 "$here/scripts/cross-libjpeg.sh" x86_64
+# --- host integration kit: Free Pascal cross compiler for i386-win32 (Pascal host test).
+"$here/scripts/cross-fpc.sh"
+# --- end of host integration kit
 
 echo "$version" > "$stamp"
