@@ -33,14 +33,14 @@ var
   OutLen: Integer;
 begin
   SetLength(Hex, 65);
-  Check(EncryptSha256(PAnsiChar('abc'), 3, PAnsiChar(Hex)) and (PAnsiChar(Hex) = AbcDigest),
+  Check(EncryptSha256(PAnsiChar('abc'), 3, PAnsiChar(Hex)) and (AnsiString(PAnsiChar(Hex)) = AbcDigest),
     'EncryptSha256(''abc'') is the published digest');
 
   Plain := 'Mivex'#0'host'#10;
   SetLength(Hex, 33);
   OutLen := -1;
   Check((EnCryptData(PAnsiChar(Key), PAnsiChar(Plain), Length(Plain), PAnsiChar(Hex), OutLen) = 0)
-    and (OutLen = 32) and (PAnsiChar(Hex) = CipherHex), 'EnCryptData gives openssl''s ciphertext');
+    and (OutLen = 32) and (AnsiString(PAnsiChar(Hex)) = CipherHex), 'EnCryptData gives openssl''s ciphertext');
 
   SetLength(Back, 16);
   OutLen := -1;
