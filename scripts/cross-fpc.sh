@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Builds a Free Pascal cross compiler for i386-win32 and its run-time library from
 # Debian's fpc source package into .deps/fpc-i386-win32, with Debian's own fpc as the
-# starting compiler. Free Pascal assembles and links Windows programs itself, so no
-# other tools are needed. The Pascal binding's host test compiles with it.
+# starting compiler, and the win64 run-time library for Debian's own x86_64 compiler
+# into .deps/fpc-x86_64-win64 (for machines whose Wine runs only 64-bit programs).
+# Free Pascal assembles and links Windows programs itself, so no other tools are
+# needed. The Pascal binding's host test compiles with them.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 prefix="$here/.deps/fpc-i386-win32"
-[ -x "$prefix/ppcross386" ] && [ -f "$prefix/units/rtl/system.ppu" ] && exit 0
+prefix64="$here/.deps/fpc-x86_64-win64"
+[ -x "$prefix/ppcross386" ] && [ -f "$prefix/units/rtl/system.ppu" ] && [ -f "$prefix64/units/rtl/system.ppu" ] && exit 0
 
 work="$here/.deps/src"
 mkdir -p "$work"
@@ -32,3 +35,7 @@ rm -rf "$prefix"
 mkdir -p "$prefix/units"
 cp "$srcdir/compiler/ppcross386" "$prefix/"
 cp -r "$srcdir/rtl/units/i386-win32" "$prefix/units/rtl"
+make -s -C "$srcdir/rtl" PP="$(command -v ppcx64)" CPU_TARGET=x86_64 OS_TARGET=win64 all >/dev/null
+rm -rf "$prefix64"
+mkdir -p "$prefix64/units"
+cp -r "$srcdir/rtl/units/x86_64-win64" "$prefix64/units/rtl"
