@@ -3,7 +3,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap native win32 win64 wintest test demo dist bench fuzz clean
+.PHONY: all bootstrap native win32 win64 wintest test demo dist package bench fuzz clean
 
 all: test
 
@@ -35,6 +35,10 @@ demo: wintest
 
 dist: win32
 	@scripts/dist.sh
+
+# dist/Mivex-<version>-win32.zip with SHA-256 sums.
+package: dist
+	@scripts/package.sh
 
 bench: bootstrap
 	@scripts/build.sh bench

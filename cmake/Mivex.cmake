@@ -165,3 +165,81 @@ function(mivex_def_file out template)
   endforeach()
   file(GENERATE OUTPUT ${out} CONTENT "${text}")
 endfunction()
+
+# mivex_host_def_file(<out> <template>): the .def file hosts link with, from the same
+# template. On i686 it lists the decorated stdcall names compilers ask for when they
+# read mivex.h (EnCryptData@20); import libraries made from it with the kill-at option
+# define those symbols and import the undecorated names the DLL exports.
+function(mivex_host_def_file out template)
+  file(STRINGS ${template} lines REGEX "^[^#]")
+  set(text "; Mivex.dll for host programs: the exports as compilers name them.\n")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^LIBRARY")
+      string(APPEND text "${line}\nEXPORTS\n")
+    elseif(line MATCHES "^([A-Za-z0-9_]+)[ \t]+@([0-9]+)[ \t]+([0-9]+)")
+      if(MIVEX_WIN_ARCH STREQUAL "i686")
+        string(APPEND text "  ${CMAKE_MATCH_1}@${CMAKE_MATCH_3} @${CMAKE_MATCH_2}\n")
+      else()
+        string(APPEND text "  ${CMAKE_MATCH_1} @${CMAKE_MATCH_2}\n")
+      endif()
+    endif()
+  endforeach()
+  file(GENERATE OUTPUT ${out} CONTENT "${text}")
+endfunction()
+
+# mivex_import_libraries(<def> <mingw-lib> <msvc-lib>): import libraries made from a host
+# .def with decorated names: one for GNU ld (dlltool) and one for Microsoft-style linkers
+# (llvm-dlltool), both importing by the undecorated names.
+function(mivex_import_libraries def mingw_lib msvc_lib)
+  find_program(MIVEX_DLLTOOL NAMES ${MIVEX_WIN_ARCH}-w64-mingw32-dlltool REQUIRED)
+  find_program(MIVEX_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
+  if(MIVEX_WIN_ARCH STREQUAL "i686")
+    set(gnu_args -m i386 -k)
+    set(llvm_args -m i386 -k)
+  else()
+    set(gnu_args -m i386:x86-64)
+    set(llvm_args -m i386:x86-64)
+  endif()
+  add_custom_command(OUTPUT ${mingw_lib} ${msvc_lib}
+    COMMAND ${MIVEX_DLLTOOL} ${gnu_args} -d ${def} -l ${mingw_lib}
+    COMMAND ${MIVEX_LLVM_DLLTOOL} ${llvm_args} -d ${def} -l ${msvc_lib}
+    DEPENDS ${def}
+    VERBATIM)
+endfunction()
+
+# The version of every shipped binary, its package and its version resource: the
+# project's version, in four parts for the resource.
+set(MIVEX_VERSION ${PROJECT_VERSION})
+set(MIVEX_COMPANY "The Mivex developers")
+set(MIVEX_COPYRIGHT "Copyright (C) 2026 The Mivex developers")
+
+# mivex_version_resource(<target> <description>): a VERSIONINFO resource for the DLL or
+# program `target` (file and product version MIVEX_VERSION, original file name).
+function(mivex_version_resource target description)
+  get_target_property(type ${target} TYPE)
+  get_target_property(name ${target} OUTPUT_NAME)
+  if(NOT name)
+    set(name ${target})
+  endif()
+  if(type STREQUAL "SHARED_LIBRARY")
+    set(MIVEX_VR_TYPE VFT_DLL)
+    set(MIVEX_VR_FILE ${name}.dll)
+  else()
+    set(MIVEX_VR_TYPE VFT_APP)
+    set(MIVEX_VR_FILE ${name}.exe)
+  endif()
+  set(MIVEX_VR_COMMAS "")
+  foreach(part MAJOR MINOR PATCH TWEAK)
+    set(value "${PROJECT_VERSION_${part}}")
+    if(value STREQUAL "")
+      set(value 0)
+    endif()
+    list(APPEND MIVEX_VR_COMMAS ${value})
+  endforeach()
+  string(REPLACE ";" "," MIVEX_VR_COMMAS "${MIVEX_VR_COMMAS}")
+  set(MIVEX_VR_NAME ${name})
+  set(MIVEX_VR_DESCRIPTION "${description}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${name}-version.rc)
+  configure_file(${MIVEX_ROOT}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()

@@ -32,6 +32,11 @@ packages=(
   locales-all
   clang libclang-rt-14-dev
 )
+# --- host integration kit: import library tools, the Microsoft-style host's compiler
+# and linker, Free Pascal (starting compiler of the i386-win32 cross compiler), C#
+# compiler for the .NET binding, zip for the package.
+packages+=(llvm clang lld fp-compiler fp-units-rtl fp-utils mono-mcs zip)
+# --- end of host integration kit
 
 # ---- 32-bit Wine and CJK glyphs: packages ----
 # debootstrap makes the private i386 root that gives 32-bit Wine where the machine's
@@ -96,5 +101,8 @@ esac
 # libjpeg-turbo (IJG API) for the Windows builds, from Debian's source package, static.
 "$here/scripts/cross-libjpeg.sh" i686
 "$here/scripts/cross-libjpeg.sh" x86_64
+# --- host integration kit: Free Pascal cross compiler for i386-win32 (Pascal host test).
+"$here/scripts/cross-fpc.sh"
+# --- end of host integration kit
 
 echo "$version" > "$stamp"

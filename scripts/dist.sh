@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
-# Lays out dist/: the 32-bit DLLs, the host tool, the C header, the .def file and the
-# import library, from the i686 build tree.
+# Lays out dist/ from the i686 build tree: the 32-bit DLLs and the host tool, and what
+# hosts build with (sdk/: mivex.h, the host-facing Mivex.def, libMivex.dll.a for MinGW,
+# Mivex.lib for Microsoft's and LLVM's linkers), the bindings and the integration guide.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 tree="$here/build/win32"
 dist="$here/dist"
 rm -rf "$dist"
 mkdir -p "$dist"
-for f in Mivex.dll Vandrel.dll Ostrela.dll mivex-host.exe ding.wav; do
-  if [ -f "$tree/bin/$f" ]; then cp "$tree/bin/$f" "$dist/"; else echo "missing: $f" >&2; fi
+missing=0
+for f in bin/Mivex.dll bin/Vandrel.dll bin/Ostrela.dll bin/mivex-host.exe bin/ding.wav \
+         sdk/mivex.h sdk/Mivex.def sdk/libMivex.dll.a sdk/Mivex.lib; do
+  if [ -f "$tree/$f" ]; then cp "$tree/$f" "$dist/"; else echo "missing: $tree/$f" >&2; missing=1; fi
 done
-cp "$here/src/api/mivex.h" "$dist/"
-cp "$tree/src/api/Mivex.def" "$dist/"
-cp "$tree/lib/libMivex.dll.a" "$dist/"
+[ "$missing" = 0 ] || exit 1
 i686-w64-mingw32-strip --strip-unneeded "$dist"/*.dll "$dist"/*.exe
+cp -r "$here/bindings" "$dist/bindings"
+mkdir -p "$dist/docs"
+cp "$here/docs/integration.md" "$here/docs/enroll-look.png" "$here/docs/verify-look.png" "$dist/docs/"
+"$here/scripts/third-party-licences.sh" > "$dist/LICENSES-THIRD-PARTY.txt"
 echo "dist/:"
 ls -l "$dist"

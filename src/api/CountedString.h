@@ -4,6 +4,12 @@
 // 4 bytes before it and a signed 32-bit reference count in the 4 bytes before that
 // (-1 marks a constant that is never freed); a NUL follows the last character. A null
 // handle is the empty string.
+//
+// Strings the library hands out carry 4 more bytes in front of the count: a 16-bit code
+// page (0, the ANSI code page) and a 16-bit element size (1). Pascal hosts whose
+// AnsiString has a code page (Free Pascal 3, Delphi 2009 and later) read these two
+// fields; hosts that know only count and length never look there. Strings a host passes
+// in are read through their length alone, so either form is accepted.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,8 +36,14 @@ void ReleaseCounted(CountedHandle handle);
 // Releases what the variable holds and leaves it null.
 void ClearCountedVar(CountedHandle* var);
 
-// Stored reference count and length of a handle (test support and diagnostics).
+// Stored fields of a handle (test support and diagnostics). Code page and element size
+// are meaningful for strings of this library only.
 std::int32_t CountedRefCount(CountedHandle handle);
 std::int32_t CountedLength(CountedHandle handle);
+std::uint16_t CountedCodePage(CountedHandle handle);
+std::uint16_t CountedElementSize(CountedHandle handle);
+
+// Code page recorded in library strings: the ANSI code page of the process.
+inline constexpr std::uint16_t kCountedCodePage = 0;
 
 }  // namespace mivex

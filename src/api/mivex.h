@@ -3,8 +3,10 @@
  *
  * Mivex.dll is a 32-bit Windows library. Every function uses the stdcall convention and
  * is exported undecorated under the names and ordinals below. Link with the import
- * library libMivex.dll.a (or Mivex.def), or look the functions up by name with
- * GetProcAddress.
+ * library libMivex.dll.a (MinGW) or Mivex.lib (Microsoft's linker, lld-link), which map
+ * the decorated names compilers use (_EnCryptData@20) to the exported ones; Mivex.def
+ * lists them for other tools. Or look the functions up by name with GetProcAddress.
+ * docs/integration.md is the integration guide.
  *
  * Template functions. Each call runs one complete modal dialog on the calling thread,
  * which must be able to own windows; the call returns when the dialog has closed.
@@ -24,7 +26,11 @@
  * the 4 bytes before that (-1 for a constant that is never freed), and a NUL after the
  * last character. A null pointer is the empty string. Arguments are read through the
  * stored length. A counted-string variable (MIVEX_COUNTED_VAR) holds null or a string of
- * this library; the library releases what it holds before writing to it.
+ * this library; the library releases what it holds before writing to it. Strings the
+ * library hands out have 4 more bytes in front of the count: a 16-bit code page (0, the
+ * ANSI code page) and a 16-bit element size (1), as Free Pascal 3 and Delphi 2009+
+ * AnsiStrings have. Copy the text out and release the string with GetPdtLID; never let
+ * a host runtime (a Pascal AnsiString variable, free()) release it.
  *
  * Enrollment strings: one entry per finger finished in the dialog, each being the
  * finger code ("L1".."L5", "R1".."R5"), ";", the template's byte length in decimal,

@@ -38,6 +38,37 @@ TEST(CountedString, LibraryStringsCarryCountLengthAndNul) {
   ReleaseCounted(s);
 }
 
+// The 12 bytes in front of a library string as a Pascal runtime with code-paged
+// AnsiStrings reads them: code page, element size, reference count, length.
+TEST(CountedString, LibraryStringsCarryCodePageAndElementSizeInFrontOfTheCount) {
+  char* s = NewCounted("L1;4;QUJD;");
+  ASSERT_NE(s, nullptr);
+  std::uint16_t codePage, elementSize;
+  std::int32_t refs, length;
+  std::memcpy(&codePage, s - 12, 2);
+  std::memcpy(&elementSize, s - 10, 2);
+  std::memcpy(&refs, s - 8, 4);
+  std::memcpy(&length, s - 4, 4);
+  EXPECT_EQ(codePage, 0);  // the ANSI code page
+  EXPECT_EQ(elementSize, 1);
+  EXPECT_EQ(refs, 1);
+  EXPECT_EQ(length, 10);
+  EXPECT_EQ(CountedCodePage(s), 0);
+  EXPECT_EQ(CountedElementSize(s), 1);
+  // The block starts at the code page: releasing frees exactly what was allocated
+  // (the sanitizers report a free of any other address).
+  ReleaseCounted(s);
+}
+
+TEST(CountedString, HostStringsWithoutCodePageAreReadThroughTheirLength) {
+  // A host that knows only count and length lays out 8 bytes; nothing in front is read.
+  auto block = HostBlock("R2", -1, 2);
+  EXPECT_EQ(ReadCounted(block.data() + 8), "R2");
+  const char* var = block.data() + 8;
+  ClearCountedVar(&var);  // a constant is never freed, whatever stands before it
+  EXPECT_EQ(var, nullptr);
+}
+
 TEST(CountedString, ReleaseDropsOneReferenceAndSparesConstants) {
   char* s = NewCounted("shared");
   // A host that copied the handle holds a second reference.
