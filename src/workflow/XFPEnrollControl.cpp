@@ -98,10 +98,15 @@ void TXFPEnroll::SetValidFingers(TValidFingers set) {
 
 void TXFPEnroll::SetMinimum(std::int32_t value) {
   const int members = MemberCount(ValidFingers_);
-  Minimum_ = value < 1 ? 1 : std::min<std::int32_t>(value, members);
+  Minimum_ = value < 1 ? 1 : std::min<std::int32_t>({value, members, Maximum_});
 }
 
-void TXFPEnroll::SetMaximum(std::int32_t value) { Maximum_ = (value < 1 || value > 10) ? 10 : value; }
+// A Minimum above Maximum could never be met (the finger after Maximum is refused), so
+// Finish would never enable: Minimum follows Maximum down.
+void TXFPEnroll::SetMaximum(std::int32_t value) {
+  Maximum_ = (value < 1 || value > 10) ? 10 : value;
+  if (Minimum_ > Maximum_) Minimum_ = Maximum_;
+}
 
 int TXFPEnroll::CountEnrolled() const { return fingers_->EnrolledCount(); }
 

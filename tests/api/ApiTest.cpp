@@ -215,6 +215,16 @@ TEST(Components, FingerCodesMinimumAndMaximumAreConvertedAndClamped) {
   }
   component.SetMaximum(3);
   EXPECT_EQ(control->Maximum(), 3);
+  // A Minimum above Maximum could never be met: it follows Maximum down.
+  component.SetFingerCodes("");
+  component.SetMinimum(3);
+  component.SetMaximum(2);
+  EXPECT_EQ(control->Minimum(), 2);
+  component.SetMinimum(5);
+  EXPECT_EQ(control->Minimum(), 2);
+  component.SetMaximum(0);  // 10
+  component.SetMinimum(5);
+  EXPECT_EQ(control->Minimum(), 5);
   component.SetEnrolledFinger("L1R");
   EXPECT_EQ(control->Purpose(), TEnrollPurpose::epUpdateEnroll);
   component.SetEnrolledFinger("");
