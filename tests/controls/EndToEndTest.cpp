@@ -495,3 +495,50 @@ TEST_F(EndToEnd, LanguageStatusTextsComeFromTheUsersCatalogue) {
   EXPECT_EQ(seen_first, first);
   EXPECT_EQ(seen_capture, capture);
 }
+
+// A user identifier of a megabyte: the box shows its first 256 characters at once, and
+// the control keeps the whole identifier.
+TEST_F(EndToEnd, NoFingerAHugeUserIDIsShownShortAndKeptWhole) {
+  const std::string huge(1 << 20, '7');
+  std::string shown;
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      ASSERT_TRUE(StatusShows(dialog, LoadStr(262), kDialogWait));
+      HWND edit = nullptr;
+      ::EnumChildWindows(
+          dialog,
+          [](HWND child, LPARAM found) -> BOOL {
+            char name[16] = {};
+            ::GetClassNameA(child, name, sizeof name);
+            if (std::strcmp(name, "Edit") != 0) return TRUE;
+            *reinterpret_cast<HWND*>(found) = child;
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&edit));
+      ASSERT_TRUE(edit);
+      std::vector<char> text(static_cast<std::size_t>(::GetWindowTextLengthA(edit)) + 1, '\0');
+      ::GetWindowTextA(edit, text.data(), static_cast<int>(text.size()));
+      shown = text.data();
+      drive::CloseDialog(dialog);
+    });
+    std::vector<char> buf(64, 'x');
+    EXPECT_EQ(GetFPEnrollTempP(huge.c_str(), "", "", 1, 10, buf.data()), 404);
+  }
+  EXPECT_EQ(shown, std::string(256, '7'));
+
+  XFPEnroll::TXFPEnroll component(nullptr);
+  component.ClearFingers();
+  component.SetUserID(huge);
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      ASSERT_TRUE(StatusShows(dialog, LoadStr(262), kDialogWait));
+      drive::CloseDialog(dialog);
+    });
+    EXPECT_FALSE(component.Execute());
+  }
+  EXPECT_EQ(component.Dialog->Control->UserID(), huge);
+}
