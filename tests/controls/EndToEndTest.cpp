@@ -496,6 +496,36 @@ TEST_F(EndToEnd, LanguageStatusTextsComeFromTheUsersCatalogue) {
   EXPECT_EQ(seen_capture, capture);
 }
 
+// The preset order reaching a finger the user already has shows a notice in the user's
+// language, owned by the dialog; closing the dialog ends the notice and the call with it.
+TEST_F(EndToEnd, LanguagePresetOrderNoticeComesFromTheCatalogueAndEndsWithTheDialog) {
+  const char* lang = std::getenv("LANG");
+  const std::string file = (lang && std::string(lang).rfind("de", 0) == 0) ? "1031-de-DE.txt" : "1033-en-US.txt";
+  const std::string expected = ToAnsi(CatalogueFile(file)[267]);
+  ASSERT_FALSE(expected.empty()) << file;
+  std::string text;
+  bool owned_by_dialog = false, ended_with_dialog = false;
+  std::vector<char> buf(64, 'x');
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      HWND box = drive::WaitForMessageBox(kDialogWait);
+      ASSERT_TRUE(box);
+      text = drive::MessageBoxText(box);
+      owned_by_dialog = ::GetWindow(box, GW_OWNER) == dialog;
+      drive::CloseDialog(dialog);  // the host or the user ends the dialog, not the notice
+      ended_with_dialog = WaitUntil([&] { return !::IsWindow(box); }, 20000);
+      if (!ended_with_dialog) drive::AnswerMessageBox(box, IDOK);
+    });
+    EXPECT_EQ(GetFPEnrollTempBySetP("1011", "L2", "", "L2R1", 1, 10, buf.data()), 404);
+  }
+  EXPECT_EQ(text, expected);
+  EXPECT_TRUE(owned_by_dialog);
+  EXPECT_TRUE(ended_with_dialog);
+  EXPECT_EQ(buf[0], 'x');
+}
+
 // A user identifier of a megabyte: the box shows its first 256 characters at once, and
 // the control keeps the whole identifier.
 TEST_F(EndToEnd, NoFingerAHugeUserIDIsShownShortAndKeptWhole) {
