@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -24,14 +25,65 @@ struct EnrollArgs {
   std::int32_t minimum = 1, maximum = 10;
 };
 
-// The single-instance guard: any top-level "TForm" window captioned "PX-DAV316", also
-// one of another process, means a dialog of the library is open.
-bool DialogAlreadyOpen() {
-  HWND open = ::FindWindowA(kDialogClass, kDialogCaption);
-  if (!open) return false;
-  ::SetForegroundWindow(open);
-  return true;
+// Held by the guarded call whose dialog is open, in this process.
+std::atomic<bool> g_dialog_taken{false};
+
+// Held (owned by the dialog's thread) while a guarded dialog of any process in this
+// session is open.
+constexpr wchar_t kDialogMutexName[] = L"Local\\Mivex.PX-DAV316.Dialog";
+
+void RaiseOpenDialog() {
+  if (HWND open = ::FindWindowA(kDialogClass, kDialogCaption)) ::SetForegroundWindow(open);
 }
+
+// The single-instance guard of the guarded calls, held for the dialog's whole life. A
+// window lookup alone leaves a gap between the lookup and the window's creation, in
+// which two calls both find nothing: so the slot is taken atomically first (within the
+// process), then a named mutex is taken without waiting (across processes), and only
+// then is the window looked for (a dialog of the plain variants, or of an older copy of
+// the library, has only its window). A refused call raises the open dialog.
+class DialogSlot {
+ public:
+  DialogSlot() {
+    bool expected = false;
+    if (!g_dialog_taken.compare_exchange_strong(expected, true)) {
+      RaiseOpenDialog();
+      return;
+    }
+    in_process_ = true;
+    mutex_ = ::CreateMutexW(nullptr, FALSE, kDialogMutexName);
+    if (mutex_) {
+      // WAIT_ABANDONED: a process ended with its dialog open; the slot is free again.
+      const DWORD wait = ::WaitForSingleObject(mutex_, 0);
+      owned_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+      if (!owned_) {
+        RaiseOpenDialog();
+        return;
+      }
+    }
+    if (HWND open = ::FindWindowA(kDialogClass, kDialogCaption)) {
+      ::SetForegroundWindow(open);
+      return;
+    }
+    taken_ = true;
+  }
+  ~DialogSlot() {
+    if (owned_) ::ReleaseMutex(mutex_);
+    if (mutex_) ::CloseHandle(mutex_);
+    if (in_process_) g_dialog_taken.store(false);
+  }
+  DialogSlot(const DialogSlot&) = delete;
+  DialogSlot& operator=(const DialogSlot&) = delete;
+
+  // True when this call may open its dialog.
+  bool Taken() const { return taken_; }
+
+ private:
+  bool in_process_ = false;
+  HANDLE mutex_ = nullptr;
+  bool owned_ = false;
+  bool taken_ = false;
+};
 
 void CopyOut(const std::string& text, char* buffer) {
   std::memcpy(buffer, text.data(), text.size());
@@ -61,13 +113,13 @@ std::int32_t Enroll(bool guarded, EnrollArgs args, char* buffer) {
   try {
     EnsureLibraryStarted();
     if (!buffer) return kRefused;
-    if (guarded) {
-      if (DialogAlreadyOpen()) return kRefused;
-      args.user = TrimControls(args.user);
-      args.enrolled = TrimControls(args.enrolled);
-      args.codes = TrimControls(args.codes);
-      args.sequence = TrimControls(args.sequence);
-    }
+    if (!guarded) return RunEnrollment(args, buffer);
+    DialogSlot slot;
+    if (!slot.Taken()) return kRefused;
+    args.user = TrimControls(args.user);
+    args.enrolled = TrimControls(args.enrolled);
+    args.codes = TrimControls(args.codes);
+    args.sequence = TrimControls(args.sequence);
     return RunEnrollment(args, buffer);
   } catch (...) {
     return kRefused;
@@ -159,7 +211,8 @@ MIVEX_EXPORT std::int32_t MIVEX_STDCALL GetFPVerifyTemp(char* TemplateBuf) {
   try {
     EnsureLibraryStarted();
     if (!TemplateBuf) return kNoTemplate;
-    if (DialogAlreadyOpen()) return kRefused;
+    DialogSlot slot;
+    if (!slot.Taken()) return kRefused;
     std::string result = RunVerification();
     if (result.empty()) return kNoTemplate;
     CopyOut(result, TemplateBuf);
@@ -175,7 +228,8 @@ MIVEX_EXPORT std::int32_t MIVEX_STDCALL GetFPVerifyTempString(const char** Templ
     if (!TemplateVar) return kNoTemplate;
     // Emptied before the guard: the variable is null after every outcome but success.
     ClearCountedVar(TemplateVar);
-    if (DialogAlreadyOpen()) return kRefused;
+    DialogSlot slot;
+    if (!slot.Taken()) return kRefused;
     std::string result = RunVerification();
     if (result.empty()) return kNoTemplate;
     *TemplateVar = NewCounted(result);

@@ -14,7 +14,9 @@
  *   0    success: the template string was delivered
  *   404  refused: a dialog of the library (any top-level window of class "TForm"
  *        captioned "PX-DAV316", also of another process) is open - it is brought to the
- *        front; or an enrollment dialog ended without success
+ *        front; or an enrollment dialog ended without success. Of guarded calls made
+ *        at the same moment (from threads of one process, or from processes of one
+ *        session) exactly one opens its dialog; the others are refused at once.
  *   504  no template: the dialog ended with an empty template string; for verification
  *        also a cancelled or failed dialog
  * No failure crosses the boundary: an unexpected failure inside the library ends an
@@ -37,6 +39,20 @@
  * ";", the template in Base64 with CR LF after every 76 characters, ";".
  * Verification strings: the template in the same Base64 text alone.
  * TemplateBuf must hold the whole string plus one NUL.
+ *
+ * Libraries: Mivex.dll loads the feature engine Vandrel.dll and the sensor library
+ * Ostrela.dll on the first call of any function, looking for each only in
+ *   1. the folder of Mivex.dll itself,
+ *   2. the folder of the host program,
+ *   3. the Windows system folder,
+ * and never in the current folder or along PATH (a host running elevated must not load
+ * code that another user placed there). Keep the three DLLs together in one folder.
+ *
+ * Picture files: the dialogs write sample pictures into C:\FPtemp. Links there
+ * (symbolic links, junctions) are removed themselves, never followed: nothing outside
+ * the folder is deleted or written. A link at a picture's name that cannot be removed
+ * on its own refuses that picture; a C:\FPtemp that is itself such a link gets no
+ * pictures.
  *
  * Data protection functions: AES-256 in CBC mode (IV of 16 zero bytes, PKCS#7 padding)
  * with the first 32 bytes of KeyText as the key, exchanging upper-case hex text (either
@@ -68,11 +84,20 @@ typedef const char** MIVEX_COUNTED_VAR;
  *    0 on success, 2 on failure (buffers untouched). */
 MIVEX_API EnCryptData(const char* KeyText, const unsigned char* Data, int DataLen, char* OutHex, int* OutLen);
 /* 2: decrypts the first HexLen hex characters; OutData receives the bytes (no NUL) and
- *    must hold HexLen / 2 bytes; *OutLen their number. 0 on success, 1 on failure. */
+ *    must hold HexLen / 2 bytes; *OutLen their number. 0 on success, 1 on failure
+ *    (HexLen / 2 not a positive multiple of 16, a HexLen beyond the text, a character
+ *    that is not a hex digit, a last plaintext byte above 16; buffers untouched).
+ *    The padding is NOT checked as PKCS#7 demands: only its count byte, the last
+ *    plaintext byte, is read, and that many bytes are dropped (0 drops none); the
+ *    bytes before it are not compared. This is kept on purpose, so that data stored by
+ *    earlier versions still decrypts. It also means a wrong key is detected only when
+ *    that last byte comes out above 16: DeCryptData is no integrity check. */
 MIVEX_API DeCryptData(const char* KeyText, const char* HexText, unsigned int HexLen, unsigned char* OutData,
                       int* OutLen);
-/* 3: writes the 64 hex characters of the SHA-256 digest and a NUL (OutHex: 65 bytes).
- *    Always returns true. */
+/* 3: writes the 64 hex characters of the SHA-256 digest and a NUL (OutHex: 65 bytes)
+ *    and returns true. Returns false, writing nothing, for a null OutHex, a negative
+ *    DataLen or a null Data with a positive DataLen (a null Data with DataLen 0 is the
+ *    empty message). */
 MIVEX_API_BOOL EncryptSha256(const unsigned char* Data, int DataLen, char* OutHex);
 /* 4: releases the string Output holds and leaves it null; Input has no effect. */
 MIVEX_API_VOID GetPdtLID(MIVEX_COUNTED_VAR Output, MIVEX_COUNTED Input);
@@ -95,8 +120,9 @@ MIVEX_API GetFPEnrollTempBySet(MIVEX_COUNTED UserID, MIVEX_COUNTED EnrolledFinge
  *     UserID: shown in the dialog. EnrolledFinger: the codes the user already has,
  *     written together (e.g. "L1R3"); non-empty means an update enrollment.
  *     FingerCodes: the selectable fingers (every code found in the text; empty: all).
- *     Minimum: least fingers before Finish (below 1: 1; above the selectable: that
- *     number). Maximum: most fingers (outside 1..10: 10). */
+ *     Minimum: least fingers before Finish (below 1: 1; above the selectable or above
+ *     Maximum: that number). Maximum: most fingers (outside 1..10: 10). UserID may be
+ *     of any length; the dialog's box shows its first 256 bytes. */
 MIVEX_API GetFPEnrollTemp(MIVEX_COUNTED UserID, MIVEX_COUNTED EnrolledFinger, MIVEX_COUNTED FingerCodes,
                           int Minimum, int Maximum, char* TemplateBuf);
 

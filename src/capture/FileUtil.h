@@ -46,6 +46,20 @@ bool AppendToFile(const std::string& path, const std::string& text);
 // Reads the whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string& contents);
 std::string CurrentDirectory();
+
+// What a name in a folder is, judged without following it. kLink covers symbolic links,
+// junctions and other reparse points, and any name whose opening reaches an object
+// elsewhere (a platform that follows links without reporting them); kOther is a name
+// that is listed but cannot be opened (a dangling link, a device).
+enum class EntryKind { kMissing, kFile, kDirectory, kLink, kOther };
+EntryKind InspectEntry(const std::string& path);
+// Deletes the file or link at `path` itself, never what a link points to. False (and
+// nothing deleted) when the name is a folder, or when the platform cannot remove a link
+// without following it.
+bool DeleteEntryNoFollow(const std::string& path);
+// Creates a new file with `size` bytes; fails on any existing entry of that name,
+// dangling links included, so a link is never written through.
+bool CreateNewFile(const std::string& path, const void* data, std::size_t size);
 // ASCII case-insensitive on Windows, exact elsewhere: how the platform compares names.
 bool SameFileName(const std::string& a, const std::string& b);
 

@@ -1,6 +1,7 @@
 // File services for the native build, which exists for testing: the attribute bits of
 // Windows are derived from the file's type and mode.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,6 +109,37 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
 std::string CurrentDirectory() {
   char buf[PATH_MAX];
   return ::getcwd(buf, sizeof buf) != nullptr ? std::string(buf) : std::string();
+}
+
+EntryKind InspectEntry(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::lstat(path.c_str(), &st) != 0) return EntryKind::kMissing;
+  if (S_ISLNK(st.st_mode)) return EntryKind::kLink;
+  if (S_ISDIR(st.st_mode)) return EntryKind::kDirectory;
+  if (S_ISREG(st.st_mode)) return EntryKind::kFile;
+  return EntryKind::kOther;
+}
+
+bool DeleteEntryNoFollow(const std::string& path) {
+  // unlink removes a link itself and refuses folders.
+  return ::unlink(path.c_str()) == 0;
+}
+
+bool CreateNewFile(const std::string& path, const void* data, std::size_t size) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  const auto* p = static_cast<const char*>(data);
+  bool ok = true;
+  while (ok && size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) {
+      p += n;
+      size -= static_cast<std::size_t>(n);
+    }
+  }
+  return ::close(fd) == 0 && ok;
 }
 
 bool SameFileName(const std::string& a, const std::string& b) { return a == b; }

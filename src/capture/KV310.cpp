@@ -10,6 +10,7 @@
 #include "base/Stdcall.h"
 #include "base/win/MessagePump.h"
 #include "capture/CaptureParams.h"
+#include "capture/LibraryLoad.h"
 #include "capture/ImageConvert.h"
 #include "capture/Log.h"
 
@@ -82,7 +83,7 @@ bool LoadSensorLibrary() {
   SensorLock lock;
   if (g_sensor.attempted) return g_sensor.module != nullptr;
   g_sensor.attempted = true;
-  HMODULE module = ::LoadLibraryW(L"Ostrela.dll");
+  HMODULE module = LoadPrivateLibrary(L"Ostrela.dll");
   if (!module) return false;
   g_sensor.module = module;
   for (int i = 0; i < kSensorEntryCount; ++i)

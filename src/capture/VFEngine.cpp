@@ -7,6 +7,7 @@
 #include <string>
 
 #include "capture/CaptureParams.h"
+#include "capture/LibraryLoad.h"
 
 namespace mivex {
 namespace {
@@ -65,7 +66,7 @@ bool LoadEngineLibrary() {
   EngineLock lock;
   if (g_engine.attempted) return g_engine.module != nullptr;
   g_engine.attempted = true;
-  HMODULE module = ::LoadLibraryW(L"Vandrel.dll");
+  HMODULE module = LoadPrivateLibrary(L"Vandrel.dll");
   if (!module) return false;
   g_engine.module = module;
   Resolve(module, "VFInitialize", g_engine.initialize);

@@ -171,6 +171,8 @@ TEnrolledListResult ReadEnrolledFingers(std::string_view text, TFingers& fingers
     const char side = text[at];
     const char digit = text[at + 1];
     if (digit < '0' || digit > '9') return TEnrolledListResult::kMalformed;
+    // Each hand has fingers 1..5: L0, R0 and L6..R9 name no finger (R0 is not L5).
+    if (digit < '1' || digit > '5') return TEnrolledListResult::kMalformed;
     int index;
     if (side == 'R') {
       index = digit - '0' + 5;
@@ -179,9 +181,7 @@ TEnrolledListResult ReadEnrolledFingers(std::string_view text, TFingers& fingers
     } else {
       return TEnrolledListResult::kMalformed;
     }
-    // L0 and R6..R9 name no finger.
     TFinger* finger = fingers.Item(index);
-    if (finger == nullptr) return TEnrolledListResult::kMalformed;
     finger->State = TFingerState::fgEnrolled;
     wasEnrolled[static_cast<std::size_t>(index)] = true;
   }

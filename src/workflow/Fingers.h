@@ -182,7 +182,8 @@ constexpr std::int32_t kEnrolledFingerError = 310;
 // Applies the host's list of enrolled fingers (codes without separators, e.g. "L1R3"):
 // clears the flags and the fingers, then marks each named finger enrolled (without
 // template data) and sets its flag. A code reads "L" digit (index = digit) or "R" digit
-// (index = digit + 5); an index outside 1..10 is malformed like any other bad code.
+// (index = digit + 5) with a digit 1..5; any other digit is malformed like any other bad
+// code.
 TEnrolledListResult ReadEnrolledFingers(std::string_view text, TFingers& fingers, TWasEnrolled& wasEnrolled);
 
 // Appends the entry code ";" length ";" template-text ";" for finger `index` to the

@@ -22,11 +22,22 @@ void ClearFolder(const std::string& path) {
   std::vector<fs::DirEntry> entries;
   if (!fs::ListDirectory(dir, entries)) return;
   for (const fs::DirEntry& e : entries) {
-    if ((e.attributes & fs::kAttrDirectory) != 0) {
-      // A linked folder belongs elsewhere: emptying it would delete files outside.
-      if ((e.attributes & fs::kAttrReparsePoint) == 0) ClearFolder(dir + e.name);
-    } else if ((e.attributes & ~kClearableAttributes) == 0) {
-      fs::DeleteFileAt(dir + e.name);
+    const std::string entry = dir + e.name;
+    // Judged again without following: the listing may report a link as what it points to.
+    switch (fs::InspectEntry(entry)) {
+      case fs::EntryKind::kLink:
+        // The link goes, never what it points to (where the platform cannot remove the
+        // link alone, it stays).
+        fs::DeleteEntryNoFollow(entry);
+        break;
+      case fs::EntryKind::kDirectory:
+        ClearFolder(entry);
+        break;
+      case fs::EntryKind::kFile:
+        if ((e.attributes & ~kClearableAttributes) == 0) fs::DeleteEntryNoFollow(entry);
+        break;
+      default:
+        break;
     }
   }
 }
@@ -35,11 +46,25 @@ std::string TPictureFolder::FileName(const std::string& name) const { return fs:
 
 bool TPictureFolder::Prepare() const {
   try {
-    if (fs::DirectoryExists(path_)) {
-      ClearFolder(path_);
-      return true;
+    switch (fs::InspectEntry(path_)) {
+      case fs::EntryKind::kDirectory:
+        ClearFolder(path_);
+        return true;
+      case fs::EntryKind::kLink:
+        // A linked folder would put the pictures, and the emptying, somewhere else: the
+        // link is replaced by a folder of our own, or nothing is written.
+        if (!fs::DeleteEntryNoFollow(path_)) {
+          Report("The picture folder " + path_ + " is a link; no pictures are written");
+          return false;
+        }
+        break;
+      case fs::EntryKind::kMissing:
+        break;
+      default:
+        Report("The picture folder " + path_ + " is not a folder");
+        return false;
     }
-    if (fs::CreateDir(path_) || fs::DirectoryExists(path_)) return true;
+    if (fs::CreateDir(path_) && fs::InspectEntry(path_) == fs::EntryKind::kDirectory) return true;
     Report("Cannot create the picture folder " + path_);
   } catch (...) {
     Report("Cannot prepare the picture folder " + path_);
@@ -50,7 +75,11 @@ bool TPictureFolder::Prepare() const {
 bool TPictureFolder::Save(const std::string& name, const TJpegImage& picture) const {
   const std::string file = FileName(name);
   try {
-    if (!picture.Empty() && fs::WriteWholeFile(file, picture.Data().data(), picture.Data().size())) return true;
+    // Whatever has the name goes first (a link as the link itself); the file is then
+    // made new, so a link that could not be removed refuses the write instead of
+    // taking it elsewhere.
+    if (fs::InspectEntry(file) != fs::EntryKind::kMissing) fs::DeleteEntryNoFollow(file);
+    if (!picture.Empty() && fs::CreateNewFile(file, picture.Data().data(), picture.Data().size())) return true;
   } catch (...) {
   }
   Report("Cannot write the picture file " + file);

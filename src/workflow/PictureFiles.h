@@ -16,8 +16,10 @@ inline constexpr char kVerifyPictureName[] = "Verify.jpg";
 
 // Empties a folder: files whose attribute bits lie within read-only, hidden, system,
 // volume label, directory and archive are deleted, sub-folders are emptied and kept.
-// Folders reached through a link (reparse point) are not entered. Files that cannot be
-// deleted stay without a report.
+// Links (symbolic links, junctions, other reparse points) are removed themselves and
+// never followed: neither a linked folder nor a linked file's target is touched. Where
+// the platform cannot remove a link without following it, the link stays. Files that
+// cannot be deleted stay without a report.
 void ClearFolder(const std::string& path);
 
 // The folder the picture files go to. Failures (a folder that cannot be made, a file
@@ -31,9 +33,13 @@ class TPictureFolder {
   std::string FileName(const std::string& name) const;
 
   // Before each group of writes: an existing folder is emptied, a missing one created
-  // (one level). False when the folder does not exist afterwards.
+  // (one level). A link at the folder's place is replaced by a real folder, or, where
+  // it cannot be removed alone, nothing is written. False when no real folder exists
+  // afterwards.
   bool Prepare() const;
-  // Writes the picture's JPEG data as file `name` in the folder.
+  // Writes the picture's JPEG data as a new file `name` in the folder. An entry of that
+  // name is removed first (a link as the link itself); one that cannot be removed
+  // refuses the write, so nothing is ever written through a link.
   bool Save(const std::string& name, const TJpegImage& picture) const;
 
   // Enrollment, at Finish: for fingers 1..10 in order, every finger that is enrolled with

@@ -69,10 +69,23 @@ void TXFPBase::HandleDisconnect() {
   ReportError(1, kErrDisconnected);
 }
 
+std::string ShownUserID(const std::string& text) {
+  if (text.size() <= kUserIDShownBytes) return text;
+  // Cut at a character boundary of the ANSI code page, never inside a double-byte one.
+  const char* begin = text.c_str();
+  const char* at = begin;
+  for (;;) {
+    const char* next = ::CharNextA(at);
+    if (next == at || static_cast<std::size_t>(next - begin) > kUserIDShownBytes) break;
+    at = next;
+  }
+  return std::string(begin, at);
+}
+
 void TXFPBase::SetUserID(const std::string& text) {
   if (text != UserID_ || !UserIDSet_) {
     UserID_ = text;
-    if (look_) look_->SetUserIDText(text);
+    if (look_) look_->SetUserIDText(ShownUserID(text));
     UserIDSet_ = true;
   }
 }
@@ -80,7 +93,8 @@ void TXFPBase::SetUserID(const std::string& text) {
 void TXFPBase::UserIDChanged() {
   if (!look_) return;
   std::string text = look_->GetUserIDText();
-  if (text != UserID_) SetUserID(text);
+  // The box shows a long identifier cut short: that is not an edit.
+  if (text != ShownUserID(UserID_)) SetUserID(text);
 }
 
 void TXFPBase::SetShowUserID(bool on) {

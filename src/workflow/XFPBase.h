@@ -45,6 +45,14 @@ enum ControlError : std::int32_t {
 constexpr UINT kMsgVerifyDone = 1025;
 constexpr UINT kMsgSelectNext = 1026;
 constexpr UINT kMsgSequenceDone = 1027;
+
+// The most of a user identifier the identifier box shows: filling an edit box with a
+// text of megabytes holds the dialog's thread for minutes. The control keeps the
+// whole identifier.
+constexpr std::size_t kUserIDShownBytes = 256;
+// `text` as the identifier box shows it: at most kUserIDShownBytes bytes, cut at a
+// character boundary.
+std::string ShownUserID(const std::string& text);
 constexpr UINT kMsgSwitchOperation = 2024;
 
 class TXFPBase : public win::TCustomControl, public TFingersOwner {

@@ -13,10 +13,8 @@ namespace mivex::XFPBase {
 
 namespace {
 constexpr char kCrLf[] = "\r\n";
-// Shown when the preset order reaches a finger that is already enrolled.
-constexpr wchar_t kAlreadyEnrolledNotice[] =
-    L"\u5DF2\u81EA\u52A8\u6CE8\u518C\u8FC7\u6307\u7EB9\uFF0C\u786E\u5B9A\u540E\u5C06\u53D8\u4E3A\u624B\u52A8"
-    L"\u9009\u62E9\u64CD\u4F5C\uFF01";
+// Catalogue text shown when the preset order reaches a finger that is already enrolled.
+constexpr int kAlreadyEnrolledNotice = 267;
 constexpr DWORD kSequenceFinishPauseMs = 350;
 constexpr DWORD kOperationSwitchPauseMs = 100;
 
@@ -98,10 +96,15 @@ void TXFPEnroll::SetValidFingers(TValidFingers set) {
 
 void TXFPEnroll::SetMinimum(std::int32_t value) {
   const int members = MemberCount(ValidFingers_);
-  Minimum_ = value < 1 ? 1 : std::min<std::int32_t>(value, members);
+  Minimum_ = value < 1 ? 1 : std::min<std::int32_t>({value, members, Maximum_});
 }
 
-void TXFPEnroll::SetMaximum(std::int32_t value) { Maximum_ = (value < 1 || value > 10) ? 10 : value; }
+// A Minimum above Maximum could never be met (the finger after Maximum is refused), so
+// Finish would never enable: Minimum follows Maximum down.
+void TXFPEnroll::SetMaximum(std::int32_t value) {
+  Maximum_ = (value < 1 || value > 10) ? 10 : value;
+  if (Minimum_ > Maximum_) Minimum_ = Maximum_;
+}
 
 int TXFPEnroll::CountEnrolled() const { return fingers_->EnrolledCount(); }
 
@@ -225,7 +228,9 @@ void TXFPEnroll::SelectFinger(int index) {
   TFinger* finger = fingers_->Item(index);
   if (!finger) return;
   if (finger->State == TFingerState::fgEnrolled) {
-    ::MessageBoxW(Handle(), kAlreadyEnrolledNotice, L"", MB_OK);
+    // Owned by the dialog's form, which closes its boxes when the dialog ends.
+    ::MessageBoxW(::GetAncestor(Handle(), GA_ROOT), win::ToWide(LoadStr(kAlreadyEnrolledNotice)).c_str(), L"",
+                  MB_OK);
     NextCode_.clear();
     PendingCodes_.clear();
     return;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -86,6 +88,45 @@ TEST(Guard, PlainVariantsOpenASecondDialog) {
     EXPECT_EQ(GetFPEnrollTempP("u", "", "", 1, 10, buf.data()), 404);
   }
   EXPECT_EQ(seen, 2u);
+}
+
+// Guarded calls started at the same instant from several threads: exactly one opens its
+// dialog, the others are refused with 404 while it is open.
+TEST(Guard, SimultaneousGuardedCallsOpenExactlyOneDialog) {
+  constexpr int kThreads = 4;
+  for (bool verify : {false, true}) {
+    DialogWatcher watcher({}, 1500);
+    std::atomic<int> ready{0};
+    std::atomic<bool> go{false};
+    std::vector<std::int32_t> results(kThreads, -1);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+      threads.emplace_back([&, i] {
+        std::vector<char> buf(1 << 16, 'x');
+        ++ready;
+        while (!go.load()) {
+        }
+        results[static_cast<std::size_t>(i)] =
+            verify ? GetFPVerifyTemp(buf.data()) : GetFPEnrollTemp(nullptr, nullptr, nullptr, 1, 10, buf.data());
+      });
+    }
+    while (ready.load() < kThreads) ::Sleep(1);
+    go = true;
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(watcher.Closed(), 1) << (verify ? "verification" : "enrollment");
+    if (verify) {
+      // The one that ran was closed (504); the others were refused (404).
+      EXPECT_EQ(std::count(results.begin(), results.end(), 504), 1);
+      EXPECT_EQ(std::count(results.begin(), results.end(), 404), kThreads - 1);
+    } else {
+      EXPECT_EQ(std::count(results.begin(), results.end(), 404), kThreads);
+    }
+  }
+  // The slot is free again once the dialog has gone.
+  DialogWatcher watcher;
+  std::vector<char> buf(64, 'x');
+  EXPECT_EQ(GetFPVerifyTemp(buf.data()), 504);
+  EXPECT_EQ(watcher.Closed(), 1);
 }
 
 TEST(CloseBox, EnrollmentGives404AndVerification504) {
@@ -174,6 +215,16 @@ TEST(Components, FingerCodesMinimumAndMaximumAreConvertedAndClamped) {
   }
   component.SetMaximum(3);
   EXPECT_EQ(control->Maximum(), 3);
+  // A Minimum above Maximum could never be met: it follows Maximum down.
+  component.SetFingerCodes("");
+  component.SetMinimum(3);
+  component.SetMaximum(2);
+  EXPECT_EQ(control->Minimum(), 2);
+  component.SetMinimum(5);
+  EXPECT_EQ(control->Minimum(), 2);
+  component.SetMaximum(0);  // 10
+  component.SetMinimum(5);
+  EXPECT_EQ(control->Minimum(), 5);
   component.SetEnrolledFinger("L1R");
   EXPECT_EQ(control->Purpose(), TEnrollPurpose::epUpdateEnroll);
   component.SetEnrolledFinger("");

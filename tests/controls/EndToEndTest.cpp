@@ -495,3 +495,81 @@ TEST_F(EndToEnd, LanguageStatusTextsComeFromTheUsersCatalogue) {
   EXPECT_EQ(seen_first, first);
   EXPECT_EQ(seen_capture, capture);
 }
+
+// The preset order reaching a finger the user already has shows a notice in the user's
+// language, owned by the dialog; closing the dialog ends the notice and the call with it.
+TEST_F(EndToEnd, LanguagePresetOrderNoticeComesFromTheCatalogueAndEndsWithTheDialog) {
+  const char* lang = std::getenv("LANG");
+  const std::string file = (lang && std::string(lang).rfind("de", 0) == 0) ? "1031-de-DE.txt" : "1033-en-US.txt";
+  const std::string expected = ToAnsi(CatalogueFile(file)[267]);
+  ASSERT_FALSE(expected.empty()) << file;
+  std::string text;
+  bool owned_by_dialog = false, ended_with_dialog = false;
+  std::vector<char> buf(64, 'x');
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      HWND box = drive::WaitForMessageBox(kDialogWait);
+      ASSERT_TRUE(box);
+      text = drive::MessageBoxText(box);
+      owned_by_dialog = ::GetWindow(box, GW_OWNER) == dialog;
+      // The host closes the dialog (its close box is disabled under the notice).
+      ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+      ended_with_dialog = WaitUntil([&] { return !::IsWindow(box); }, 20000);
+      if (!ended_with_dialog) drive::AnswerMessageBox(box, IDOK);
+    });
+    EXPECT_EQ(GetFPEnrollTempBySetP("1011", "L2", "", "L2R1", 1, 10, buf.data()), 404);
+  }
+  EXPECT_EQ(text, expected);
+  EXPECT_TRUE(owned_by_dialog);
+  EXPECT_TRUE(ended_with_dialog);
+  EXPECT_EQ(buf[0], 'x');
+}
+
+// A user identifier of a megabyte: the box shows its first 256 characters at once, and
+// the control keeps the whole identifier.
+TEST_F(EndToEnd, NoFingerAHugeUserIDIsShownShortAndKeptWhole) {
+  const std::string huge(1 << 20, '7');
+  std::string shown;
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      ASSERT_TRUE(StatusShows(dialog, LoadStr(262), kDialogWait));
+      HWND edit = nullptr;
+      ::EnumChildWindows(
+          dialog,
+          [](HWND child, LPARAM found) -> BOOL {
+            char name[16] = {};
+            ::GetClassNameA(child, name, sizeof name);
+            if (std::strcmp(name, "Edit") != 0) return TRUE;
+            *reinterpret_cast<HWND*>(found) = child;
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&edit));
+      ASSERT_TRUE(edit);
+      std::vector<char> text(static_cast<std::size_t>(::GetWindowTextLengthA(edit)) + 1, '\0');
+      ::GetWindowTextA(edit, text.data(), static_cast<int>(text.size()));
+      shown = text.data();
+      drive::CloseDialog(dialog);
+    });
+    std::vector<char> buf(64, 'x');
+    EXPECT_EQ(GetFPEnrollTempP(huge.c_str(), "", "", 1, 10, buf.data()), 404);
+  }
+  EXPECT_EQ(shown, std::string(256, '7'));
+
+  XFPEnroll::TXFPEnroll component(nullptr);
+  component.ClearFingers();
+  component.SetUserID(huge);
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      ASSERT_TRUE(StatusShows(dialog, LoadStr(262), kDialogWait));
+      drive::CloseDialog(dialog);
+    });
+    EXPECT_FALSE(component.Execute());
+  }
+  EXPECT_EQ(component.Dialog->Control->UserID(), huge);
+}

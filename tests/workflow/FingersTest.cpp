@@ -157,10 +157,21 @@ TEST(ReadEnrolledFingers, MarksTheNamedFingersAndTheirFlags) {
     EXPECT_EQ(was[static_cast<std::size_t>(k)], named) << k;
     EXPECT_EQ(fingers.Item(k)->EnrollTemplate, nullptr);
   }
-  // Digits beyond 5 reach the other hand: R0 is finger 5, L6 is finger 6.
-  ASSERT_EQ(ReadEnrolledFingers("R0L6", fingers, was), TEnrolledListResult::kRead);
-  EXPECT_EQ(fingers.EnrolledCount(), 2);
-  EXPECT_TRUE(was[5] && was[6] && !was[1]);
+}
+
+TEST(ReadEnrolledFingers, DigitsOutsideOneToFiveNeverReachTheOtherHand) {
+  FakeOwner owner;
+  TFingers fingers(&owner);
+  TWasEnrolled was{};
+  // R0 is not the left little finger, L6 not the right thumb.
+  for (const char* bad : {"R0", "L6", "L2R0", "R1L6"}) {
+    EXPECT_EQ(ReadEnrolledFingers(bad, fingers, was), TEnrolledListResult::kMalformed) << bad;
+    EXPECT_EQ(fingers.Item(5)->State, TFingerState::fgNone) << bad;
+    EXPECT_EQ(fingers.Item(6)->State == TFingerState::fgEnrolled, std::string(bad) == "R1L6") << bad;
+    EXPECT_FALSE(was[5]) << bad;
+  }
+  EXPECT_EQ(ReadEnrolledFingers("L5R5", fingers, was), TEnrolledListResult::kRead);
+  EXPECT_TRUE(was[5] && was[10]);
 }
 
 TEST(ReadEnrolledFingers, OddOrEmptyListsClearEverythingWithoutAnError) {

@@ -1,5 +1,6 @@
 #include "base/win/Form.h"
 
+#include <cstring>
 #include <vector>
 
 #include "base/win/MessagePump.h"
@@ -17,6 +18,17 @@ BOOL CALLBACK CollectEnabledWindow(HWND w, LPARAM lp) {
   if (w != c->self && ::IsWindowVisible(w) && ::IsWindowEnabled(w)) c->windows.push_back(w);
   return TRUE;
 }
+// A notice a control of the form shows (a message box it owns) would otherwise hold the
+// modal loop in its own loop until someone answers it, long after the dialog ended.
+BOOL CALLBACK CloseOwnedNotice(HWND w, LPARAM lp) {
+  const HWND form = reinterpret_cast<HWND>(lp);
+  char name[16] = {};
+  if (::GetWindow(w, GW_OWNER) == form && ::GetClassNameA(w, name, sizeof name) > 0 &&
+      std::strcmp(name, "#32770") == 0)
+    ::PostMessageW(w, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
 }  // namespace
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
@@ -66,7 +78,11 @@ void TForm::SetFormStyle(TFormStyle style) {
 
 void TForm::SetModalResult(int result) {
   modal_result_.store(result);
-  if (hwnd_ && ::GetCurrentThreadId() != WindowThreadId()) ::PostMessageW(hwnd_, WM_NULL, 0, 0);
+  if (!hwnd_) return;
+  // The dialog ends: its open notices end with it.
+  if (result != mrNone)
+    ::EnumThreadWindows(WindowThreadId(), &CloseOwnedNotice, reinterpret_cast<LPARAM>(hwnd_));
+  if (::GetCurrentThreadId() != WindowThreadId()) ::PostMessageW(hwnd_, WM_NULL, 0, 0);
 }
 
 void TForm::PlaceOnScreen() {
