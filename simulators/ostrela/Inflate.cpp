@@ -266,6 +266,7 @@ bool InflateZlib(const std::uint8_t* data, std::size_t size, std::size_t maxOut,
     error = "the compressed data needs a preset dictionary";
     return false;
   }
+  out.reserve(std::min<std::size_t>(maxOut, std::size_t{1} << 26));
   TInflater inflater(data + 2, size - 2, maxOut, out);
   if (!inflater.Run(error)) return false;
   const std::size_t end = 2 + inflater.Consumed();
