@@ -90,9 +90,8 @@ bool DecodePng(const std::uint8_t* data, std::size_t size, TGreyImage& image, st
     const std::uint8_t* type = data + at + 4;
     if (length > size - at - 12) return Fail(error, "PNG file ends inside a chunk");
     const std::uint8_t* body = type + 4;
-    if (Crc32(type, length + 4) != ReadBig32(body + length))
-      return Fail(error, "PNG chunk " + std::string(reinterpret_cast<const char*>(type), 4) + " is damaged (CRC)");
     const std::string name(reinterpret_cast<const char*>(type), 4);
+    if (Crc32(type, length + 4) != ReadBig32(body + length)) return Fail(error, "PNG chunk " + name + " is damaged (CRC)");
     if (!haveHeader && name != "IHDR") return Fail(error, "PNG file does not start with its header chunk");
     if (name == "IHDR") {
       if (haveHeader || length != 13) return Fail(error, "PNG header chunk is malformed");
