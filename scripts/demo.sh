@@ -20,6 +20,12 @@ scenario="$out/sensor-scenario.txt"
 export OSTRELA_SCENARIO_FILE="Z:$scenario"
 unset OSTRELA_SCENARIO
 winpath() { echo "Z:$1" | tr / '\\'; }
+# Real prints for the demo's second part, read where they lie (never copied).
+real_prints="$here/../shared/data/fingerprints/fvc2000_db2_b"
+real_args=()
+if [ -f "$real_prints/101_1.png" ]; then
+  real_args=(--real-prints "$(winpath "$(cd "$real_prints" && pwd)")")
+fi
 echo "Mivex demo: Mivex.dll, Vandrel.dll and Ostrela.dll ($tree build) under Wine"
 echo "($("$here/scripts/wine-arch.sh" --why))"
 echo
@@ -27,7 +33,7 @@ cd "$bin"
 status=0
 # Wine's and the library's diagnostics go to a log; the runner's own verdict is shown.
 "$here/scripts/wine-run.sh" ./mivex-host.exe demo --scenario-file "$(winpath "$scenario")" \
-  --screenshot "$(winpath "$out/enroll-dialog.bmp")" 2>"$out/stderr.txt" || status=$?
+  --screenshot "$(winpath "$out/enroll-dialog.bmp")" "${real_args[@]}" 2>"$out/stderr.txt" || status=$?
 grep '^wine-run:' "$out/stderr.txt" >&2 || true
 if [ -f "$out/enroll-dialog.bmp" ] && command -v convert >/dev/null; then
   convert "$out/enroll-dialog.bmp" "$out/enroll-dialog.png" && rm -f "$out/enroll-dialog.bmp"

@@ -7,6 +7,12 @@
 // Each row is one finger (subjects S, S+1, ... with finger F, default R2); each column
 // one press of it, showing frame K of the press (default 3, a settled frame). With
 // --frames the columns are instead the frames 0..M-1 of a single press per row.
+//
+//   ostrela_view OUT.png --sheet [--subject S] [--finger F] [--seed N]
+//
+// The overview sheet: the first row holds one finger of each pattern class (arch,
+// tented arch, left loop, right loop, whorl; the first subject from S on whose finger F
+// has it), the second one press of subject S's finger pressed from light to heavy.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +41,7 @@ struct TOptions {
   std::int32_t Frame = 3;
   std::uint32_t Seed = 0;
   bool Frames = false;
+  bool Sheet = false;
 };
 
 bool ParseOptions(int argc, char** argv, TOptions& o) {
@@ -43,6 +50,8 @@ bool ParseOptions(int argc, char** argv, TOptions& o) {
     const bool hasValue = i + 1 < argc;
     if (a == "--frames") {
       o.Frames = true;
+    } else if (a == "--sheet") {
+      o.Sheet = true;
     } else if (a == "--subject" && hasValue) {
       o.Subject = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
     } else if (a == "--rows" && hasValue) {
@@ -102,6 +111,75 @@ void PrintHashes() {
   }
 }
 
+constexpr std::int32_t kGap = 6;
+
+// A grid of `columns` x `rows` sensor frames with white gaps between them.
+class TGrid {
+ public:
+  TGrid(std::int32_t columns, std::int32_t rows)
+      : FWidth(columns * (params::kImageWidth + kGap) - kGap),
+        FHeight(rows * (params::kImageHeight + kGap) - kGap),
+        FPixels(static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight), 255) {}
+
+  void Put(std::int32_t column, std::int32_t row, const std::vector<std::uint8_t>& image) {
+    for (std::int32_t y = 0; y < params::kImageHeight; ++y) {
+      std::memcpy(FPixels.data() + static_cast<std::size_t>(row * (params::kImageHeight + kGap) + y) * FWidth +
+                      static_cast<std::size_t>(column * (params::kImageWidth + kGap)),
+                  image.data() + static_cast<std::size_t>(y) * params::kImageWidth, params::kImageWidth);
+    }
+  }
+  bool Write(const std::string& path) const { return WriteGreyPng(path, FWidth, FHeight, FPixels); }
+
+ private:
+  std::int32_t FWidth, FHeight;
+  std::vector<std::uint8_t> FPixels;
+};
+
+// Settled frame of a good press of `subject`'s finger.
+void GoodPress(const TMasterPrint& master, std::uint32_t runSeed, std::uint32_t subject, std::int32_t finger,
+               std::int32_t pressure, bool setPressure, std::vector<std::uint8_t>& image) {
+  const std::uint64_t seed = PressSeed(runSeed, 0, subject, finger);
+  TImpressionParams frame = FrameOfPress(DrawPlacement(seed, TPressKind::pkGood), 3, seed);
+  if (setPressure) frame.Pressure = pressure;
+  RenderImpression(master, frame, image);
+}
+
+int WriteSheet(const TOptions& o) {
+  // Ink threshold shifts from a light touch to a heavy press.
+  const std::int32_t pressures[] = {-60, -36, -16, 0, 18, 40};
+  constexpr std::int32_t kClasses = 5;
+  constexpr std::int32_t kColumns = 6;
+  TGrid grid(kColumns, 2);
+  TMasterCache cache(1);
+  std::vector<std::uint8_t> image;
+  bool found[kClasses] = {};
+  std::int32_t column = 0;  // classes found
+  for (std::uint32_t subject = o.Subject; column < kClasses && subject < o.Subject + 1000; ++subject) {
+    const auto master = cache.Get(subject, o.Finger);
+    const auto cls = static_cast<std::int32_t>(master->Design.Class);
+    if (found[cls]) continue;
+    found[cls] = true;
+    GoodPress(*master, o.Seed, subject, o.Finger, 0, false, image);
+    grid.Put(cls, 0, image);
+    ++column;
+    std::printf("row 0 column %d: subject %u finger %d, %s\n", cls, subject, o.Finger,
+                PatternClassName(master->Design.Class));
+  }
+  const auto master = cache.Get(o.Subject, o.Finger);
+  for (std::int32_t k = 0; k < kColumns; ++k) {
+    GoodPress(*master, o.Seed, o.Subject, o.Finger, pressures[k], true, image);
+    grid.Put(k, 1, image);
+  }
+  std::printf("row 1: subject %u finger %d, pressure %d (light) to %d (heavy)\n", o.Subject, o.Finger, pressures[0],
+              pressures[kColumns - 1]);
+  if (column < kClasses) std::fprintf(stderr, "not every pattern class among 1000 subjects\n");
+  if (!grid.Write(o.Output)) {
+    std::fprintf(stderr, "cannot write %s\n", o.Output.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -113,15 +191,12 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, o)) {
     std::fprintf(stderr,
                  "usage: ostrela_view OUT.png [--subject S] [--rows N] [--finger F] [--presses M]\n"
-                 "                    [--kind good|poor|light] [--frame K] [--seed N] [--frames]\n");
+                 "                    [--kind good|poor|light] [--frame K] [--seed N] [--frames]\n"
+                 "       ostrela_view OUT.png --sheet [--subject S] [--finger F] [--seed N]\n");
     return 2;
   }
-  constexpr std::int32_t kGap = 6;
-  const std::int32_t cellW = params::kImageWidth + kGap;
-  const std::int32_t cellH = params::kImageHeight + kGap;
-  const std::int32_t width = o.Presses * cellW - kGap;
-  const std::int32_t height = o.Rows * cellH - kGap;
-  std::vector<std::uint8_t> grid(static_cast<std::size_t>(width) * height, 255);
+  if (o.Sheet) return WriteSheet(o);
+  TGrid grid(o.Presses, o.Rows);
   TMasterCache cache(1);
   std::vector<std::uint8_t> image;
   for (std::int32_t row = 0; row < o.Rows; ++row) {
@@ -133,13 +208,10 @@ int main(int argc, char** argv) {
       const std::int32_t frame = o.Frames ? col : o.Frame;
       const std::uint64_t seed = PressSeed(o.Seed, press, subject, o.Finger);
       RenderImpression(*master, FrameOfPress(DrawPlacement(seed, o.Kind), frame, seed), image);
-      for (std::int32_t y = 0; y < params::kImageHeight; ++y) {
-        std::memcpy(grid.data() + static_cast<std::size_t>(row * cellH + y) * width + static_cast<std::size_t>(col * cellW),
-                    image.data() + static_cast<std::size_t>(y) * params::kImageWidth, params::kImageWidth);
-      }
+      grid.Put(col, row, image);
     }
   }
-  if (!WriteGreyPng(o.Output, width, height, grid)) {
+  if (!grid.Write(o.Output)) {
     std::fprintf(stderr, "cannot write %s\n", o.Output.c_str());
     return 1;
   }

@@ -54,6 +54,7 @@ TPollResult TPressModel::Poll() {
       if (step->Count != kForever && ++FDone >= step->Count) FinishStep();
       return result;
     case TStepKind::skPress:
+    case TStepKind::skImage:
       break;
   }
   if (!FInPress && FPhase < FScenario.GapPolls) {
@@ -65,13 +66,21 @@ TPollResult TPressModel::Poll() {
     FFrame = 0;
     ++FPressesBegun;
   }
-  result.Subject = step->Subject;
-  result.Finger = step->Finger;
   result.Kind = step->Press;
   result.Press = FPressesBegun - 1;
   result.Frame = FFrame++;
-  result.PressSeed = PressSeed(FScenario.Seed, result.Press, step->Subject, step->Finger);
-  if (step->Press != TPressKind::pkNone) result.State = TPollState::psFinger;
+  if (step->Kind == TStepKind::skImage) {
+    // The step's images in turn; a step whose images were not loaded feels no finger.
+    if (step->ImageCount > 0) {
+      result.Image = step->FirstImage + static_cast<std::int32_t>(FDone % step->ImageCount);
+      result.State = TPollState::psFinger;
+    }
+  } else {
+    result.Subject = step->Subject;
+    result.Finger = step->Finger;
+    result.PressSeed = PressSeed(FScenario.Seed, result.Press, step->Subject, step->Finger);
+    if (step->Press != TPressKind::pkNone) result.State = TPollState::psFinger;
+  }
   if (FFrame >= FScenario.FramesPerPress) {
     FPhase = 0;
     FInPress = false;

@@ -20,6 +20,7 @@ struct TPollResult {
   std::int64_t Press = -1;  // ordinal of the press within the run, from 0
   std::int32_t Frame = 0;   // poll within the press, from 0
   std::uint64_t PressSeed = 0;
+  std::int32_t Image = -1;  // index in the scenario's images for a real image's press, else -1
 };
 
 class TPressModel {

@@ -1,5 +1,6 @@
 #include "Scenario.h"
 
+#include <algorithm>
 #include <cctype>
 #include <type_traits>
 
@@ -25,19 +26,36 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// Words separated by blanks; a double-quoted run is one word (without its quotes).
 std::vector<std::string> SplitWords(const std::string& line) {
   std::vector<std::string> words;
   std::string word;
+  bool quoted = false, started = false;
   for (char c : line) {
-    if (c == ' ' || c == '\t' || c == '\r') {
-      if (!word.empty()) words.push_back(word);
+    if (c == '"') {
+      quoted = !quoted;
+      started = true;
+    } else if (!quoted && (c == ' ' || c == '\t' || c == '\r')) {
+      if (started) words.push_back(word);
       word.clear();
+      started = false;
     } else {
       word += c;
+      started = true;
     }
   }
-  if (!word.empty()) words.push_back(word);
+  if (started) words.push_back(word);
   return words;
+}
+
+bool ParseCount(const std::string& word, std::int32_t& count, std::string& problem) {
+  std::int64_t n = 0;
+  if (word.size() < 2 || (word[0] != 'x' && word[0] != 'X') || !ParseNumber(word.substr(1), 1, 1000000, n)) {
+    problem = "count must be x1 .. x1000000";
+    return false;
+  }
+  count = static_cast<std::int32_t>(n);
+  return true;
 }
 
 bool ParsePressKind(const std::string& word, TPressKind& kind) {
@@ -51,7 +69,7 @@ bool ParsePressKind(const std::string& word, TPressKind& kind) {
 }
 
 // Parses one step or setting; false with `problem` set when it is malformed.
-bool ParseStatement(const std::vector<std::string>& w, TScenario& s, std::string& problem) {
+bool ParseStatement(const std::vector<std::string>& w, std::int32_t line, TScenario& s, std::string& problem) {
   const std::string verb = Lower(w[0]);
   std::int64_t n = 0;
   const auto setting = [&](std::int64_t lo, std::int64_t hi, auto& field) {
@@ -71,6 +89,7 @@ bool ParseStatement(const std::vector<std::string>& w, TScenario& s, std::string
     return false;
   }
   TScenarioStep step;
+  step.Line = line;
   if (verb == "press") {
     if (w.size() < 3 || w.size() > 5) {
       problem = "press needs a subject and a finger, then optionally a kind and x<count>";
@@ -87,17 +106,35 @@ bool ParseStatement(const std::vector<std::string>& w, TScenario& s, std::string
       return false;
     }
     for (std::size_t i = 3; i < w.size(); ++i) {
-      if ((w[i][0] == 'x' || w[i][0] == 'X') && w[i].size() > 1) {
-        if (!ParseNumber(w[i].substr(1), 1, 1000000, n)) {
-          problem = "count must be x1 .. x1000000";
-          return false;
-        }
-        step.Count = static_cast<std::int32_t>(n);
+      if (!w[i].empty() && (w[i][0] == 'x' || w[i][0] == 'X') && w[i].size() > 1) {
+        if (!ParseCount(w[i], step.Count, problem)) return false;
       } else if (!ParsePressKind(w[i], step.Press)) {
         problem = "kind must be good, poor, light or none";
         return false;
       }
     }
+  } else if (verb == "image") {
+    step.Kind = TStepKind::skImage;
+    if (w.size() < 2 || w.size() > 3 || w[1].empty()) {
+      problem = "image needs a file, then optionally x<count>";
+      return false;
+    }
+    step.Path = w[1];
+    if (w.size() == 3 && !ParseCount(w[2], step.Count, problem)) return false;
+  } else if (verb == "images") {
+    step.Kind = TStepKind::skImage;
+    step.Folder = true;
+    if (w.size() != 3 || w[1].empty() || w[2].empty()) {
+      problem = "images needs a folder and a pattern of file names";
+      return false;
+    }
+    if (w[2].find_first_of("/\\") != std::string::npos) {
+      problem = "the pattern of images names files in the folder, without '/' or '\\'";
+      return false;
+    }
+    step.Path = w[1];
+    step.Pattern = w[2];
+    step.Count = 0;  // one press per file, known once the folder is read
   } else if (verb == "none" || verb == "unplug") {
     step.Kind = verb == "none" ? TStepKind::skNone : TStepKind::skUnplug;
     step.Count = kForever;
@@ -139,13 +176,21 @@ bool ParseScenario(const std::string& text, TScenario& scenario, std::string& er
   std::size_t pos = 0;
   while (pos <= text.size()) {
     std::size_t end = pos;
-    while (end < text.size() && text[end] != '\n' && text[end] != ';' && text[end] != '#') ++end;
+    bool quoted = false;
+    while (end < text.size() && text[end] != '\n' && (quoted || (text[end] != ';' && text[end] != '#'))) {
+      if (text[end] == '"') quoted = !quoted;
+      ++end;
+    }
     const std::string statement = text.substr(pos, end - pos);
     const bool comment = end < text.size() && text[end] == '#';
     const bool newline = end < text.size() && text[end] == '\n';
     const std::vector<std::string> words = SplitWords(statement);
     std::string problem;
-    if (!words.empty() && !ParseStatement(words, scenario, problem)) {
+    if (std::count(statement.begin(), statement.end(), '"') % 2 != 0) {
+      error = "line " + std::to_string(lineNo) + ": a double quote is not closed";
+      return false;
+    }
+    if (!words.empty() && !ParseStatement(words, lineNo, scenario, problem)) {
       error = "line " + std::to_string(lineNo) + ": " + problem;
       return false;
     }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -63,7 +64,7 @@ void Report(const std::string& text) {
 
 }  // namespace
 
-bool ReadScenarioFile(std::string& text, std::string& error) {
+bool ReadScenarioFile(std::string& text, std::string& folder, std::string& error) {
   std::string path;
   if (!ReadVariable("OSTRELA_SCENARIO_FILE", path)) return false;
   std::ifstream file(path, std::ios::binary);
@@ -73,24 +74,30 @@ bool ReadScenarioFile(std::string& text, std::string& error) {
     return false;
   }
   text = content.str();
+  folder = std::filesystem::path(path).parent_path().string();
+  return true;
+}
+
+// Parses `text` and loads the images it names, relative to `folder`.
+bool ScenarioOfText(const std::string& text, const std::string& folder, TScenario& scenario, std::string& error) {
+  if (!ParseScenario(text, scenario, error) || !LoadScenarioImages(scenario, folder, error)) {
+    error = "scenario " + error;
+    return false;
+  }
   return true;
 }
 
 // As ScenarioFromEnvironment; `file_text` receives the file's text when it came from one.
 bool ScenarioAndSource(TScenario& scenario, std::string& error, std::string& file_text) {
-  std::string text;
+  std::string text, folder;
   file_text.clear();
   if (!ReadVariable("OSTRELA_SCENARIO", text)) {
-    if (ReadScenarioFile(text, error))
+    if (ReadScenarioFile(text, folder, error))
       file_text = text;
     else if (!error.empty())
       return false;
   }
-  if (!ParseScenario(text, scenario, error)) {
-    error = "scenario " + error;
-    return false;
-  }
-  return true;
+  return ScenarioOfText(text, folder, scenario, error);
 }
 
 bool ScenarioFromEnvironment(TScenario& scenario, std::string& error) {
@@ -122,13 +129,14 @@ void ResetSensorHost() {
 void FollowScenarioFile() {
   std::string ignored;
   if (ReadVariable("OSTRELA_SCENARIO", ignored)) return;
-  std::string text, error;
-  if (!ReadScenarioFile(text, error)) return;  // a file being rewritten: keep playing
+  std::string text, folder, error;
+  if (!ReadScenarioFile(text, folder, error)) return;  // a file being rewritten: keep playing
   std::lock_guard<std::mutex> guard(gHostLock);
   if (!gSensor || text == gFileText) return;
   TScenario scenario;
-  if (!ParseScenario(text, scenario, error)) {
-    Report("scenario " + error + " (the sensor keeps its scenario)");
+  if (!ScenarioOfText(text, folder, scenario, error)) {
+    Report(error + " (the sensor keeps its scenario)");
+    gFileText = text;  // reported once, not at every frame
     return;
   }
   gSensor->ReplaceScenario(scenario);

@@ -6,8 +6,9 @@
 //   OSTRELA_SCENARIO       the scenario text itself ("press 3 L2 good x2; unplug")
 //   OSTRELA_SCENARIO_FILE  the name of a file holding the scenario text
 // OSTRELA_SCENARIO wins when both are set. With neither, the sensor presses the
-// default finger (subject 1, R2) well, forever. An unreadable file or a malformed text
-// is reported on standard error and to the debugger, and the sensor never opens.
+// default finger (subject 1, R2) well, forever. An unreadable file, a malformed text or
+// an image the text names that cannot be read is reported on standard error and to the
+// debugger, and the sensor never opens.
 //
 // A scenario file is followed while the sensor runs: when its text has changed by the
 // time a frame is armed (bAPI4_StartImage), the sensor plays the new text from its

@@ -99,7 +99,18 @@ TPollResult TSimSensor::PollLocked(bool render) {
     FMatcherOpen = false;
   }
   FLast = r;
-  if (r.State == TPollState::psFinger && render) {
+  const auto& images = FModel.Scenario().Images;
+  if (r.State == TPollState::psFinger && r.Image >= 0) {
+    if (static_cast<std::size_t>(r.Image) >= images.size()) {
+      // An image step whose file was never loaded: nothing lies on the sensor.
+      r.State = TPollState::psNoFinger;
+      FLast = r;
+    } else if (render) {
+      FFrame = images[static_cast<std::size_t>(r.Image)]->Pixels;
+      FHaveImage = true;
+      ++FImages;
+    }
+  } else if (r.State == TPollState::psFinger && render) {
     const auto master = FCache.Get(r.Subject, r.Finger);
     const TImpressionParams placement = DrawPlacement(r.PressSeed, r.Kind);
     RenderImpression(*master, FrameOfPress(placement, r.Frame, r.PressSeed), FFrame);
@@ -147,6 +158,11 @@ std::int32_t TSimSensor::Status() const {
   return FModel.Unplugged() ? ssUnplugged : ssClosed;
 }
 
+TSimSensor::TIdentity TSimSensor::IdentityOf(const TPollResult& r) const {
+  if (r.Image >= 0) return TIdentity{0, 0, FModel.Scenario().Images[static_cast<std::size_t>(r.Image)]->Key};
+  return TIdentity{r.Subject, r.Finger, 0};
+}
+
 bool TSimSensor::MatcherOpen() {
   std::lock_guard<std::mutex> guard(FLock);
   FMatcherOpen = FOpened;
@@ -182,7 +198,7 @@ bool TSimSensor::MatcherEnroll(std::int32_t* progress) {
       const TPollResult r = PollLocked(false);
       // A usable sample: a finger firm enough to read, from a press not sampled yet.
       if (r.State == TPollState::psFinger && r.Kind != TPressKind::pkLight && r.Press != FEnrollLastPress) {
-        const TIdentity who{r.Subject, r.Finger};
+        const TIdentity who = IdentityOf(r);
         if (FEnrollSamples > 0 && !(who == FEnrollIdentity)) FEnrollSamples = 0;  // another finger: start over
         FEnrollIdentity = who;
         FEnrollLastPress = r.Press;
@@ -211,7 +227,7 @@ bool TSimSensor::MatcherVerify(std::int32_t slot, std::int32_t* matched) {
       const TPollResult r = PollLocked(false);
       if (r.State == TPollState::psFinger && r.Kind != TPressKind::pkLight) {
         const auto s = static_cast<std::size_t>(slot);
-        *matched = (FSlotUsed[s] && FSlots[s] == TIdentity{r.Subject, r.Finger}) ? 1 : 0;
+        *matched = (FSlotUsed[s] && FSlots[s] == IdentityOf(r)) ? 1 : 0;
         read = true;
       }
     }
@@ -245,6 +261,7 @@ bool TSimSensor::GetParameter(std::int32_t id, std::int32_t* value) const {
   std::lock_guard<std::mutex> guard(FLock);
   const auto clip = [](std::int64_t v) { return static_cast<std::int32_t>(std::min<std::int64_t>(v, 2147483647)); };
   const bool finger = FLast.State == TPollState::psFinger;
+  const bool simulated = finger && FLast.Image < 0;
   switch (id) {
     case spFrameMs: *value = FModel.Scenario().FrameMs; return true;
     case spFramesPerPress: *value = FModel.Scenario().FramesPerPress; return true;
@@ -253,8 +270,9 @@ bool TSimSensor::GetParameter(std::int32_t id, std::int32_t* value) const {
     case spImages: *value = clip(FImages); return true;
     case spPresses: *value = clip(FModel.PressesBegun()); return true;
     case spStep: *value = FModel.StepIndex(); return true;
-    case spSubject: *value = finger ? static_cast<std::int32_t>(FLast.Subject) : -1; return true;
-    case spFinger: *value = finger ? FLast.Finger : 0; return true;
+    case spSubject: *value = simulated ? static_cast<std::int32_t>(FLast.Subject) : -1; return true;
+    case spFinger: *value = simulated ? FLast.Finger : 0; return true;
+    case spImage: *value = finger ? FLast.Image : -1; return true;
     case spPressKind: *value = finger ? static_cast<std::int32_t>(FLast.Kind) : -1; return true;
     default: return false;
   }

@@ -33,9 +33,10 @@ enum TSensorParameter : std::int32_t {
   spImages = 11,          // read: finger images delivered
   spPresses = 12,         // read: presses begun
   spStep = 13,            // read: index of the scenario step (from 0)
-  spSubject = 14,         // read: subject on the sensor at the last poll, -1 none
-  spFinger = 15,          // read: finger on the sensor at the last poll, 0 none
+  spSubject = 14,         // read: simulated subject on the sensor at the last poll, -1 none
+  spFinger = 15,          // read: simulated finger on the sensor at the last poll, 0 none
   spPressKind = 16,       // read: kind of that press (0 good, 1 poor, 2 light, 3 none), -1 none
+  spImage = 17,           // read: scenario image on the sensor at the last poll, -1 none or simulated
 };
 
 // Values of bAPI4_CheckSensorStatus.
@@ -83,11 +84,15 @@ class TSimSensor {
   const std::string& ScenarioError() const { return FScenarioError; }
 
  private:
+  // A simulated finger, or a real image (by its key).
   struct TIdentity {
     std::uint32_t Subject = 0;
     std::int32_t Finger = 0;
+    std::uint64_t ImageKey = 0;
     bool operator==(const TIdentity&) const = default;
   };
+
+  TIdentity IdentityOf(const TPollResult& r) const;
 
   // One poll under the lock; renders the frame when a finger lies on the sensor.
   TPollResult PollLocked(bool render);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <atomic>
 #include <cstring>
@@ -572,4 +573,80 @@ TEST_F(EndToEnd, NoFingerAHugeUserIDIsShownShortAndKeptWhole) {
     EXPECT_FALSE(component.Execute());
   }
   EXPECT_EQ(component.Dialog->Control->UserID(), huge);
+}
+
+// ---------------------------------------------------------------------------------------
+// Real prints: the sensor plays images of a real finger from the shared data set, read
+// where they lie. The run's scenario file (OSTRELA_SCENARIO_FILE) is rewritten between
+// the captures; the sensor plays each new text from the next frame.
+
+namespace {
+
+// The finger of the real set enrolled from impressions 1 to 3 and verified with 5, and
+// the finger whose impression 5 is the impostor.
+constexpr const char* kRealFinger = "101";
+constexpr const char* kOtherRealFinger = "102";
+
+std::string RealPrintFolder() { return std::string(MIVEX_DATA_DIR) + "/fingerprints/fvc2000_db2_b"; }
+
+bool PlayScenario(const std::string& text) {
+  char path[MAX_PATH] = {};
+  const DWORD n = ::GetEnvironmentVariableA("OSTRELA_SCENARIO_FILE", path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << text;
+  return static_cast<bool>(file.flush());
+}
+
+std::string RealImage(const char* finger, int impression) {
+  return "image \"" + RealPrintFolder() + "/" + finger + "_" + std::to_string(impression) + ".png\"\n";
+}
+
+// Verifies through GetFPVerifyTemp with `scenario` on the sensor; the probe's features.
+std::vector<std::uint8_t> VerifyWith(const std::string& scenario) {
+  std::vector<char> buf(1 << 16, '\0');
+  EXPECT_TRUE(PlayScenario(scenario));
+  EXPECT_EQ(GetFPVerifyTemp(buf.data()), 0);
+  return DecodeBase64(buf.data());
+}
+
+}  // namespace
+
+TEST_F(EndToEnd, RealPrintsEnrolFromThreeImpressionsAndMatchTheFourthOnly) {
+  if (::GetFileAttributesA((RealPrintFolder() + "/101_1.png").c_str()) == INVALID_FILE_ATTRIBUTES)
+    GTEST_SKIP() << "no real prints in " << RealPrintFolder();
+  // Impressions 1 to 3, again should the dialog refuse one.
+  ASSERT_TRUE(PlayScenario(RealImage(kRealFinger, 1) + RealImage(kRealFinger, 2) + RealImage(kRealFinger, 3) +
+                           "repeat\n"));
+  std::vector<char> buf(1 << 16, '\0');
+  std::atomic<bool> finished{false};
+  {
+    Person person([&] {
+      HWND dialog = drive::WaitForDialog(kDialogWait);
+      ASSERT_TRUE(dialog);
+      ASSERT_TRUE(EnrolFinger(dialog, 7));
+      ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(drive::FinishButton(dialog)); }, 5000));
+      drive::Click(drive::FinishButton(dialog));
+      finished = true;
+    });
+    ASSERT_EQ(GetFPEnrollTemp(HostString("1024").handle(), nullptr, nullptr, 1, 10, buf.data()), 0);
+  }
+  ASSERT_TRUE(finished);
+  const std::vector<drive::TemplateEntry> entries = drive::ParseEnrollString(buf.data());
+  ASSERT_EQ(entries.size(), 1u);
+  const std::vector<std::uint8_t> enrolled = DecodeBase64(entries[0].text);
+  ASSERT_FALSE(enrolled.empty());
+
+  const std::int32_t threshold = FARToScore(0.001);
+  const std::vector<std::uint8_t> genuine = VerifyWith(RealImage(kRealFinger, 5) + "repeat\n");
+  ASSERT_FALSE(genuine.empty());
+  const std::int32_t genuine_score = MatchScore(enrolled, genuine);
+  EXPECT_GE(genuine_score, threshold) << "impression 5 of finger " << kRealFinger;
+  const std::vector<std::uint8_t> impostor = VerifyWith(RealImage(kOtherRealFinger, 5) + "repeat\n");
+  ASSERT_FALSE(impostor.empty());
+  const std::int32_t impostor_score = MatchScore(enrolled, impostor);
+  EXPECT_LT(impostor_score, threshold) << "impression 5 of finger " << kOtherRealFinger;
+  std::printf("real prints: finger %s enrolled from impressions 1-3; impression 5 scores %d, finger %s scores %d "
+              "(threshold %d)\n",
+              kRealFinger, genuine_score, kOtherRealFinger, impostor_score, threshold);
 }

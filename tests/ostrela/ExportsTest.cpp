@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -322,6 +323,43 @@ TEST(OstrelaExports, AChangedScenarioFileIsPlayedFromTheNextFrame) {
     EXPECT_EQ(lib.Api.CheckSensorStatus(), 1);
   }
   std::remove(path.c_str());
+}
+
+TEST(OstrelaExports, ImagesNamedByAScenarioFileAreReadFromItsFolder) {
+  const std::string folder = "ostrela-image-scenario";
+  const std::string path = folder + "/scenario.txt";
+  std::filesystem::create_directories(folder);
+  const auto write = [](const std::string& name, const std::string& text) {
+    std::FILE* f = std::fopen(name.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  };
+  // A 256 x 288 print whose rows are the row number: every row is told apart.
+  std::string pgm = "P5 256 288 255\n";
+  for (int y = 0; y < 288; ++y) pgm += std::string(256, static_cast<char>(y % 251));
+  write(folder + "/print.pgm", pgm);
+  write(path, "frame-ms 1; gap 0; image print.pgm x1000");
+  {
+    TSensorLibrary lib(nullptr, path.c_str());
+    ASSERT_EQ(lib.Api.OpenSensor(), 1);
+    ASSERT_TRUE(lib.Request());
+    EXPECT_EQ(lib.Param(17), 0);
+    EXPECT_EQ(lib.Param(15), 0);
+    // Bottom row first, as the sensor scans.
+    EXPECT_EQ(lib.Area[0], 287 % 251);
+    EXPECT_EQ(lib.Area[static_cast<std::size_t>(287) * 256], 0);
+    // A file naming an image that cannot be read leaves the sensor playing what it played.
+    write(path, "frame-ms 1; gap 0; image missing.png");
+    ASSERT_TRUE(lib.Request());
+    EXPECT_EQ(lib.Param(17), 0);
+  }
+  {
+    TSensorLibrary broken(nullptr, path.c_str());
+    EXPECT_EQ(broken.Api.CheckSensorStatus(), -2);
+    EXPECT_EQ(broken.Api.OpenSensor(), 0);
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST(OstrelaExports, SensorSideMatcherThroughTheEntryPoints) {

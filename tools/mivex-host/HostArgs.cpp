@@ -9,7 +9,7 @@ const char* Usage() {
   return "usage: mivex-host enroll [--p] [--user TEXT] [--enrolled CODES] [--codes CODES]\n"
          "                         [--sequence CODES] [--min N] [--max N] [--close-after SECONDS]\n"
          "       mivex-host verify [--string] [--close-after SECONDS]\n"
-         "       mivex-host demo --scenario-file F [--screenshot F]\n"
+         "       mivex-host demo --scenario-file F [--screenshot F] [--real-prints FOLDER]\n"
          "  --p            call the P variant (plain NUL-terminated texts)\n"
          "  --sequence     call the set variant with this preset finger order\n"
          "  --string       call GetFPVerifyTempString (counted-string result)\n"
@@ -18,7 +18,9 @@ const char* Usage() {
          "  --library PATH load this DLL instead of Mivex.dll\n"
          "  demo           enrols two fingers of one simulated person by driving the dialog,\n"
          "                 verifies that person and another one, and reports the scores;\n"
-         "                 F is the file the simulated sensor reads (OSTRELA_SCENARIO_FILE)\n";
+         "                 F is the file the simulated sensor reads (OSTRELA_SCENARIO_FILE)\n"
+         "  --real-prints  demo: then does the same with real prints, images <finger>_<n>.png\n"
+         "                 of FOLDER played as presses\n";
 }
 
 bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
@@ -67,6 +69,8 @@ bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
       if (!value(o.library)) return false;
     } else if (a == "--scenario-file") {
       if (!value(o.scenario_file)) return false;
+    } else if (a == "--real-prints") {
+      if (!value(o.real_prints)) return false;
     } else if (a == "--min" || a == "--max" || a == "--close-after") {
       if (!value(v)) return false;
       char* end = nullptr;

@@ -17,6 +17,7 @@ struct Options {
   double close_after = 0;       // close the dialog with its close box after this many seconds
   std::string screenshot;       // BMP file for a picture of the dialog before it is closed
   std::string scenario_file;    // demo: the simulated sensor's scenario file it rewrites
+  std::string real_prints;      // demo: folder of real prints for its second part, if any
 };
 
 // Parses the command line; on failure fills `error`.

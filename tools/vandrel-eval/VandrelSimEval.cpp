@@ -10,6 +10,13 @@
 // of the real image folders given after --also, each its own population: files
 // <finger>_<impression>.png, pairs within the folder) and prints them ready to paste.
 // The same seed gives the same fingers, presses and numbers.
+//
+// Realism: the genuine score distribution (10th, 50th, 90th percentile), the impostor
+// FMR at 47 and 63 and the share of presses the driver's checks refuse are printed for
+// the simulated presses next to the same figures of real image sets (by default the
+// shared sets; --real FOLDER ... names others, --real alone none), with the targets
+// the simulation must meet: genuine median and 10th percentile within 35 % of the
+// real sets' values, FMR at 47 within [0.5 %, 2 %].
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -48,6 +55,16 @@ constexpr std::uint32_t kMaxSeed = 20000;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
+// The shared real sets the simulation is held against: fingerprint sets of 500 dpi
+// sensors, 10 fingers x 8 impressions each.
+std::vector<std::string> DefaultRealSets() {
+  const std::string root = std::string(MIVEX_DATA_DIR) + "/fingerprints/";
+  std::vector<std::string> sets;
+  for (const char* name : {"fvc2000_db2_b", "fvc2000_db4_b"})
+    if (std::filesystem::is_directory(root + name)) sets.push_back(root + name);
+  return sets;
+}
+
 struct Options {
   int fingers = 450;
   int presses = 1;
@@ -57,6 +74,7 @@ struct Options {
   bool fit = false, balance = false;
   std::string rawFile;
   std::vector<std::string> also;
+  std::vector<std::string> real = DefaultRealSets();
 };
 
 bool ParsePositive(const char* text, int& value) {
@@ -78,6 +96,9 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       o.balance = true;
     } else if (a == "--also") {
       while (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) o.also.push_back(argv[++i]);
+    } else if (a == "--real") {
+      o.real.clear();
+      while (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) o.real.push_back(argv[++i]);
     } else if (a == "--raw" && hasValue) {
       o.rawFile = argv[++i];
     } else if ((a == "--fingers" || a == "--presses" || a == "--genuine-fingers" || a == "--genuine-presses" ||
@@ -118,6 +139,9 @@ std::vector<SimFinger> RunFingers(const Options& o) {
   return list;
 }
 
+// Whether the library's sensor driver keeps a sample.
+bool DriverAccepts(const StoredSample& s) { return s.quality <= kExtractThreshold && s.minutiae >= kMinMinutiae; }
+
 // Renders the presses of the fingers; each press keeps its first frame that passes
 // the driver's checks (a press none of whose frames passes is counted as rejected).
 void RenderPresses(const std::vector<SimFinger>& list, std::uint32_t seed, std::int32_t context,
@@ -145,7 +169,7 @@ void RenderPresses(const std::vector<SimFinger>& list, std::uint32_t seed, std::
         t.rendering += Seconds(e0 - r0);
         t.extraction += Seconds(e1 - e0);
         ++t.frames;
-        if (!extracted || s.quality > kExtractThreshold || s.minutiae < kMinMinutiae) continue;
+        if (!extracted || !DriverAccepts(s)) continue;
         MatchTemplate m;
         if (!TemplateOfRecord(s.record.data(), m)) continue;
         fingers.push_back(std::to_string(f.subject) + "/" + std::to_string(f.finger));
@@ -159,10 +183,12 @@ void RenderPresses(const std::vector<SimFinger>& list, std::uint32_t seed, std::
 
 // A folder of real images as one population (driver's checks not applied: every
 // image the engine can read takes part, as in the folder evaluation).
+// `refused` counts the images the driver's checks would refuse, of `listed`.
 bool FolderTemplates(const std::string& folder, std::int32_t context, std::vector<std::string>& fingers,
-                     std::vector<MatchTemplate>& templates) {
+                     std::vector<MatchTemplate>& templates, int& refused, int& listed) {
   std::vector<FolderImage> images;
   if (!ListFingerprintFolder(folder, images)) return false;
+  listed = static_cast<int>(images.size());
   for (const FolderImage& image : images) {
     GrayImage img;
     StoredSample s;
@@ -171,8 +197,10 @@ bool FolderTemplates(const std::string& folder, std::int32_t context, std::vecto
         !ExtractStoredSample(img.pixels.data(), img.width, img.height, context, s) ||
         !TemplateOfRecord(s.record.data(), m)) {
       std::fprintf(stderr, "skipped %s\n", image.path.c_str());
+      ++refused;
       continue;
     }
+    refused += DriverAccepts(s) ? 0 : 1;
     fingers.push_back(image.finger);
     templates.push_back(std::move(m));
   }
@@ -206,6 +234,72 @@ void PrintCalibration(const ComparedPopulation& c) {
               100 * Share(c.genuineScore, 63, false));
 }
 
+// The figures by which simulated presses are held against real ones.
+struct Realism {
+  std::string name;
+  std::int32_t genuine10 = 0, genuine50 = 0, genuine90 = 0;
+  double fmr47 = 0, fmr63 = 0;
+  double refused = 0;  // share of presses (images) the driver's checks refuse
+  std::size_t genuinePairs = 0, impostorPairs = 0;
+};
+
+std::int32_t Percentile(std::vector<std::int32_t> scores, int percent) {
+  if (scores.empty()) return 0;
+  std::sort(scores.begin(), scores.end());
+  return scores[(scores.size() - 1) * static_cast<std::size_t>(percent) / 100];
+}
+
+Realism FiguresOf(const std::string& name, const ComparedPopulation& c, int refused, int presses) {
+  Realism r;
+  r.name = name;
+  r.genuine10 = Percentile(c.genuineScore, 10);
+  r.genuine50 = Percentile(c.genuineScore, 50);
+  r.genuine90 = Percentile(c.genuineScore, 90);
+  r.fmr47 = Share(c.impostorScore, 47, true);
+  r.fmr63 = Share(c.impostorScore, 63, true);
+  r.refused = presses > 0 ? static_cast<double>(refused) / presses : 0;
+  r.genuinePairs = c.genuineScore.size();
+  r.impostorPairs = c.impostorScore.size();
+  return r;
+}
+
+// Within `tolerance` (a share) of the span of the real sets' values.
+bool WithinRealSpan(std::int32_t value, const std::vector<Realism>& real, std::int32_t Realism::*field,
+                    double tolerance, double& lo, double& hi) {
+  lo = 1e9;
+  hi = -1e9;
+  for (const Realism& r : real) {
+    lo = std::min(lo, static_cast<double>(r.*field));
+    hi = std::max(hi, static_cast<double>(r.*field));
+  }
+  lo *= 1 - tolerance;
+  hi *= 1 + tolerance;
+  return value >= lo && value <= hi;
+}
+
+void PrintRealism(const Realism& sim, const std::vector<Realism>& real) {
+  std::printf("\nrealism (genuine score percentiles 10/50/90; impostor FMR at 47 and 63; presses refused):\n");
+  const auto row = [](const Realism& r) {
+    std::printf("  %-16s genuine %4d %4d %4d  FMR(47) %6.2f %%  FMR(63) %6.2f %%  refused %5.1f %%  [%zu genuine, "
+                "%zu impostor pairs]\n",
+                r.name.c_str(), r.genuine10, r.genuine50, r.genuine90, 100 * r.fmr47, 100 * r.fmr63, 100 * r.refused,
+                r.genuinePairs, r.impostorPairs);
+  };
+  row(sim);
+  for (const Realism& r : real) row(r);
+  if (real.empty()) {
+    std::printf("  no real sets to compare with\n");
+    return;
+  }
+  double lo = 0, hi = 0;
+  bool met = WithinRealSpan(sim.genuine50, real, &Realism::genuine50, 0.35, lo, hi);
+  std::printf("target genuine median within 35 %% of the real sets' (%.0f .. %.0f): %s\n", lo, hi, met ? "met" : "missed");
+  met = WithinRealSpan(sim.genuine10, real, &Realism::genuine10, 0.35, lo, hi);
+  std::printf("target genuine 10th percentile within 35 %% of the real sets' (%.0f .. %.0f): %s\n", lo, hi,
+              met ? "met" : "missed");
+  std::printf("target FMR at 47 in [0.5 %%, 2 %%]: %s\n", sim.fmr47 >= 0.005 && sim.fmr47 <= 0.02 ? "met" : "missed");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -213,7 +307,8 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, o)) {
     std::fprintf(stderr,
                  "usage: vandrel-sim-eval [--fingers N] [--presses P] [--genuine-fingers G] [--genuine-presses Q]\n"
-                 "                        [--seed S (0..%u)] [--raw FILE] [--fit [--balance] [--also FOLDER ...]]\n",
+                 "                        [--seed S (0..%u)] [--raw FILE] [--fit [--balance] [--also FOLDER ...]]\n"
+                 "                        [--real [FOLDER ...]]\n",
                  kMaxSeed);
     return 2;
   }
@@ -251,12 +346,29 @@ int main(int argc, char** argv) {
               static_cast<double>(sim.genuineScore.size() + sim.impostorScore.size()) / std::max(sim.seconds, 1e-9));
   PrintCalibration(sim);
 
+  int presses = 0;
+  for (const SimFinger& f : RunFingers(o)) presses += f.presses;
+  std::vector<Realism> realSets;
+  for (const std::string& folder : o.real) {
+    std::vector<std::string> folderFingers;
+    std::vector<MatchTemplate> folderTemplates;
+    int refused = 0, listed = 0;
+    if (!FolderTemplates(folder, context, folderFingers, folderTemplates, refused, listed)) {
+      std::fprintf(stderr, "cannot read folder %s\n", folder.c_str());
+      continue;
+    }
+    realSets.push_back(FiguresOf(FolderName(folder), CompareAll(FolderName(folder), folderFingers, folderTemplates, nullptr),
+                                 refused, listed));
+  }
+  PrintRealism(FiguresOf("simulated", sim, rejected, presses), realSets);
+
   if (o.fit) {
     std::vector<RawPopulation> populations{sim.raw};
     for (const std::string& folder : o.also) {
       std::vector<std::string> folderFingers;
       std::vector<MatchTemplate> folderTemplates;
-      if (!FolderTemplates(folder, context, folderFingers, folderTemplates)) {
+      int refused = 0, listed = 0;
+      if (!FolderTemplates(folder, context, folderFingers, folderTemplates, refused, listed)) {
         std::fprintf(stderr, "cannot read folder %s\n", folder.c_str());
         continue;
       }
