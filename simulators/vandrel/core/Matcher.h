@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "LocalStructures.h"
+#include "SimilarPairs.h"
 
 namespace mivex::vandrel {
 
@@ -26,6 +27,28 @@ struct MatchResult {
 float RawSimilarity(int paired, int consolidated, float similaritySum, float overlapA, float overlapB, int rigid);
 
 MatchResult MatchTemplates(const MatchTemplate& a, const MatchTemplate& b);
+
+// A minutia pair under consideration for the consolidated set.
+struct MatchCandidate {
+  float similarity;
+  int a, b;
+  float cosRot, sinRot;  // rotation taking the minutia of a onto that of b
+};
+
+// The working rows of one comparison. A caller comparing many templates on one
+// thread keeps one and hands it to every comparison, which then allocates nothing
+// once the rows have grown to the largest templates seen.
+struct MatchScratch {
+  std::vector<SimilarPair> similar;
+  std::vector<std::uint64_t> sharing;
+  std::vector<MatchCandidate> pairs;
+  std::vector<std::uint8_t> used;
+  std::vector<int> nearest, near;
+  std::vector<float> reach;
+};
+
+// The same comparison into `result` (its pairs' storage reused), with `scratch`'s rows.
+void MatchTemplates(const MatchTemplate& a, const MatchTemplate& b, MatchScratch& scratch, MatchResult& result);
 
 // Maps a consolidated similarity to the score scale on which the share of impostor
 // comparisons reaching score s is about the false-acceptance rate of s.
