@@ -190,7 +190,9 @@ int ReadTemplates(const std::string& arg, const char* what, bool enrollment, Par
   }
   parsed = enrollment ? ParseEnrollment(text) : ParseVerification(text);
   if (!parsed.ok) {
-    err << "mivex-tool: malformed " << what << ": " << parsed.error.message << "\n";
+    // Messages about a verification string name it already.
+    const std::string& m = parsed.error.message;
+    err << "mivex-tool: malformed " << (m.rfind(what, 0) == 0 ? m : std::string(what) + ": " + m) << "\n";
     return kExitMalformed;
   }
   return kExitOk;
@@ -275,7 +277,8 @@ int Inspect(const Options& o, std::ostream& out, std::ostream& err) {
           << ",\"base64_characters\":" << t.base64Chars << ",\"base64_well_formed\":"
           << (t.lineBreaksRegular ? "true" : "false");
       if (!t.lineBreaksRegular) out << ",\"base64_note\":" << Json(t.lineBreakNote);
-      out << ",\"version\":" << int{r.model.Header} << ",\"minutiae\":" << r.model.MinutiaeCount
+      out << ",\"version\":" << int{r.model.Header} << ",\"relations\":" << ((r.flags & kFlagRelations) ? "true" : "false")
+          << ",\"minutiae\":" << r.model.MinutiaeCount
           << ",\"endings\":" << r.endings << ",\"bifurcations\":" << r.bifurcations
           << ",\"quality_bytes\":" << (r.hasQuality ? "true" : "false");
       if (r.hasQuality)
@@ -530,8 +533,8 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
     for (std::size_t k = 0; k < found.hits.size(); ++k) {
       const vandrel::SearchHit& h = found.hits[k];
       char line[200];
-      std::snprintf(line, sizeof line, "%4zu  %-20s %-6s  %5d  %-10g%s\n", k + 1, entries[h.index].user.c_str(),
-                    entries[h.index].code.c_str(), h.score, ScoreToFAR(h.score), h.score >= threshold ? " match" : "");
+      std::snprintf(line, sizeof line, "%4zu  %-20s %-6s  %5d  %g%s\n", k + 1, entries[h.index].user.c_str(),
+                    entries[h.index].code.c_str(), h.score, ScoreToFAR(h.score), h.score >= threshold ? "  match" : "");
       out << line;
     }
     out << (matched ? "MATCH" : "NO MATCH") << " at false-acceptance rate " << Number(o.far) << " (score " << threshold
