@@ -69,7 +69,7 @@ struct Options {
   bool picture = false;
   std::string pictureFolder = kPictureFolder;
   std::string outFolder = ".";
-  double far = 0.001;
+  double rate = 0.001;
   std::size_t top = 10;
   unsigned threads = 0;
 };
@@ -113,7 +113,7 @@ bool ParseOptions(const std::string& command, const std::vector<std::string>& ar
       if (!value(o.outFolder)) return false;
     } else if (!inspect && a == "--far") {
       if (!value(v)) return false;
-      if (!ParsePositiveNumber(v, o.far)) {
+      if (!ParsePositiveNumber(v, o.rate)) {
         error = "--far takes a rate above 0 and at most 1, not \"" + v + "\"";
         return false;
       }
@@ -329,7 +329,7 @@ int Match(const Options& o, std::ostream& out, std::ostream& err) {
   Parsed enrolled, probe;
   if (const int s = ReadTemplates(o.positional[0], "enrollment string", true, enrolled, err)) return s;
   if (const int s = ReadTemplates(o.positional[1], "verification string", false, probe, err)) return s;
-  const std::int32_t threshold = FARToScore(o.far);
+  const std::int32_t threshold = FARToScore(o.rate);
   const std::vector<std::uint8_t> probeBuffer = EngineBuffer(probe.items[0].bytes);
   struct Row {
     const TemplateItem* item;
@@ -348,7 +348,7 @@ int Match(const Options& o, std::ostream& out, std::ostream& err) {
   const auto best = std::max_element(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.score < b.score; });
   const bool matched = best->score >= threshold;
   if (o.json) {
-    out << "{\"far\":" << Number(o.far) << ",\"threshold\":" << threshold << ",\"fingers\":[";
+    out << "{\"far\":" << Number(o.rate) << ",\"threshold\":" << threshold << ",\"fingers\":[";
     for (std::size_t k = 0; k < rows.size(); ++k)
       out << (k ? "," : "") << "{\"entry\":" << rows[k].item->entry << ",\"code\":" << Json(rows[k].item->code)
           << ",\"score\":" << rows[k].score << ",\"far\":" << Number(ScoreToFAR(rows[k].score))
@@ -364,7 +364,7 @@ int Match(const Options& o, std::ostream& out, std::ostream& err) {
       out << line;
     }
     out << (matched ? "MATCH" : "NO MATCH") << ": best " << best->item->code << " at score " << best->score
-        << "; a match needs " << threshold << " (false-acceptance rate " << Number(o.far) << ")\n";
+        << "; a match needs " << threshold << " (false-acceptance rate " << Number(o.rate) << ")\n";
   }
   return matched ? kExitOk : kExitNoMatch;
 }
@@ -511,10 +511,10 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
   const vandrel::SearchOutcome found = vandrel::Search(prepared, gallery, options);
   const double seconds = std::max(1e-9, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   const double rate = static_cast<double>(found.comparisons) / seconds;
-  const std::int32_t threshold = FARToScore(o.far);
+  const std::int32_t threshold = FARToScore(o.rate);
   const bool matched = !found.hits.empty() && found.hits.front().score >= threshold;
   if (o.json) {
-    out << "{\"far\":" << Number(o.far) << ",\"threshold\":" << threshold << ",\"gallery_templates\":" << gallery.Size()
+    out << "{\"far\":" << Number(o.rate) << ",\"threshold\":" << threshold << ",\"gallery_templates\":" << gallery.Size()
         << ",\"comparisons\":" << found.comparisons << ",\"threads\":" << found.threads
         << ",\"seconds\":" << Number(seconds, "%.6f") << ",\"comparisons_per_second\":" << Number(rate, "%.0f")
         << ",\"candidates\":[";
@@ -537,7 +537,7 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
                     entries[h.index].code.c_str(), h.score, ScoreToFAR(h.score), h.score >= threshold ? "  match" : "");
       out << line;
     }
-    out << (matched ? "MATCH" : "NO MATCH") << " at false-acceptance rate " << Number(o.far) << " (score " << threshold
+    out << (matched ? "MATCH" : "NO MATCH") << " at false-acceptance rate " << Number(o.rate) << " (score " << threshold
         << ")\n";
     out << found.comparisons << " comparisons in " << Number(seconds * 1000, "%.1f") << " ms on " << found.threads
         << (found.threads == 1 ? " thread: " : " threads: ") << Number(rate, "%.0f") << " comparisons/s ("
