@@ -95,10 +95,13 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
   result.rigidPairs = 0;
   const int na = static_cast<int>(A.minutiae.size()), nb = static_cast<int>(B.minutiae.size());
   if (na < 2 || nb < 2) return;
-  std::vector<SimilarPair>& buffer = scratch.similar;
-  if (buffer.size() < static_cast<std::size_t>(na) * static_cast<std::size_t>(nb))
-    buffer.resize(static_cast<std::size_t>(na) * static_cast<std::size_t>(nb));
-  const std::span<SimilarPair> similar(buffer.data(), static_cast<std::size_t>(SimilarPairs(A, B, kMinPairSimilarity, buffer.data())));
+  const std::size_t room = static_cast<std::size_t>(na) * static_cast<std::size_t>(nb);
+  if (scratch.similarCapacity < room) {
+    scratch.similar = std::make_unique_for_overwrite<SimilarPair[]>(room);
+    scratch.similarCapacity = room;
+  }
+  SimilarPair* const buffer = scratch.similar.get();
+  const std::span<SimilarPair> similar(buffer, static_cast<std::size_t>(SimilarPairs(A, B, kMinPairSimilarity, buffer)));
   if (similar.empty()) return;
   const std::size_t keep = std::min<std::size_t>(similar.size(), kCandidatePairs);
   // Equal similarities are common (ratios of small counts): ordered by index, the

@@ -3,6 +3,8 @@
 // then consolidation into the largest set of pairs whose mutual distances and angles
 // agree in both prints (tolerant of elastic distortion, as only pairwise geometry is
 // compared), and the calibrated similarity score.
+#include <cstddef>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -39,7 +41,9 @@ struct MatchCandidate {
 // thread keeps one and hands it to every comparison, which then allocates nothing
 // once the rows have grown to the largest templates seen.
 struct MatchScratch {
-  std::vector<SimilarPair> similar;
+  // Room for the alike pairs, left uninitialised: a comparison writes before it reads.
+  std::unique_ptr<SimilarPair[]> similar;
+  std::size_t similarCapacity = 0;
   std::vector<std::uint64_t> sharing;
   std::vector<MatchCandidate> pairs;
   std::vector<std::uint8_t> used;
