@@ -386,6 +386,9 @@ TEST(ToolTest, UsageAndGalleryFaults) {
   EXPECT_NE(r.err.find("not closed"), std::string::npos) << r.err;
   r = identify("," + entry + "\n");
   EXPECT_NE(r.err.find("user id is empty"), std::string::npos) << r.err;
+  // A byte order mark before the header, as spreadsheets save CSV files.
+  r = identify("\xEF\xBB\xBFuser_id,enrollment\r\na," + entry + "\r\n");
+  EXPECT_EQ(r.code, kExitNoMatch) << r.err;
   r = identify("user_id,enrollment\n");
   EXPECT_EQ(r.code, kExitMalformed);
   EXPECT_NE(r.err.find("holds no enrolled finger"), std::string::npos) << r.err;

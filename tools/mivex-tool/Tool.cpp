@@ -397,7 +397,8 @@ bool AddUser(const std::string& user, const std::string& text, const std::string
 // which an enrollment string with its CR LF line breaks needs.
 bool ReadCsvGallery(const std::string& text, const std::string& name, vandrel::SearchGallery& gallery,
                     std::vector<GalleryEntry>& entries, std::string& error) {
-  std::size_t at = 0;
+  // A spreadsheet's UTF-8 byte order mark before the first line is no part of it.
+  std::size_t at = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
   int line = 1, record = 0;
   while (at < text.size()) {
     const int recordLine = line;
