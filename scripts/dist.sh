@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Lays out dist/ from the i686 build tree: the 32-bit DLLs and the host tool, and what
-# hosts build with (sdk/: mivex.h, the host-facing Mivex.def, libMivex.dll.a for MinGW,
+# Lays out dist/ from the i686 build tree: the 32-bit DLLs, the host tool and mivex-tool,
+# and what hosts build with (sdk/: mivex.h, the host-facing Mivex.def, libMivex.dll.a for MinGW,
 # Mivex.lib for Microsoft's and LLVM's linkers), the bindings and the integration guide.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -9,7 +9,7 @@ dist="$here/dist"
 rm -rf "$dist"
 mkdir -p "$dist"
 missing=0
-for f in bin/Mivex.dll bin/Vandrel.dll bin/Ostrela.dll bin/mivex-host.exe bin/ding.wav \
+for f in bin/Mivex.dll bin/Vandrel.dll bin/Ostrela.dll bin/mivex-host.exe bin/mivex-tool.exe bin/ding.wav \
          sdk/mivex.h sdk/Mivex.def sdk/libMivex.dll.a sdk/Mivex.lib; do
   if [ -f "$tree/$f" ]; then cp "$tree/$f" "$dist/"; else echo "missing: $tree/$f" >&2; missing=1; fi
 done

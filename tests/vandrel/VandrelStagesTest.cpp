@@ -656,7 +656,7 @@ TEST(VandrelMatcher, TemplateLookUpsMissNothing) {
 TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
   std::mt19937 rng(23);
   int kernelsChecked = 0;
-  for (Kernel kernel : {Kernel::BitCount, Kernel::Vector}) {
+  for (Kernel kernel : {Kernel::BitCount, Kernel::Vector256, Kernel::Vector}) {
     if (!KernelAvailable(kernel)) continue;
     ++kernelsChecked;
     for (int trial = 0; trial < 40; ++trial) {

@@ -11,6 +11,8 @@ bool KernelAvailable(Kernel kernel) {
 #ifdef VANDREL_X86
     case Kernel::BitCount:
       return __builtin_cpu_supports("popcnt");
+    case Kernel::Vector256:
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
     case Kernel::Vector:
       return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
              __builtin_cpu_supports("avx512vpopcntdq");
@@ -21,9 +23,10 @@ bool KernelAvailable(Kernel kernel) {
 }
 
 Kernel FastestKernel() {
-  static const Kernel fastest = KernelAvailable(Kernel::Vector)     ? Kernel::Vector
-                                : KernelAvailable(Kernel::BitCount) ? Kernel::BitCount
-                                                                    : Kernel::Portable;
+  static const Kernel fastest = KernelAvailable(Kernel::Vector)      ? Kernel::Vector
+                                : KernelAvailable(Kernel::Vector256) ? Kernel::Vector256
+                                : KernelAvailable(Kernel::BitCount)  ? Kernel::BitCount
+                                                                     : Kernel::Portable;
   return fastest;
 }
 

@@ -9,6 +9,7 @@ namespace mivex::vandrel {
 enum class Kernel {
   Portable,  // plain C++
   BitCount,  // with the processor's bit count instruction
+  Vector256, // with 256-bit vector instructions (bits counted by table lookups)
   Vector,    // with 512-bit vector instructions (and their bit counts)
 };
 

@@ -21,11 +21,7 @@ namespace {
 
 using namespace params;
 
-struct Candidate {
-  float similarity;
-  int a, b;
-  float cosRot, sinRot;  // rotation taking the minutia of a onto that of b
-};
+using Candidate = MatchCandidate;
 
 // Whether pair c agrees with pair p: about the same rotation, the segment between the
 // two minutiae of a as long as that between those of b, and turned by about that
@@ -86,12 +82,28 @@ Rigid FitPairs(const MatchTemplate& A, const MatchTemplate& B, const std::vector
 }  // namespace
 
 MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
+  MatchScratch scratch;
   MatchResult result;
+  MatchTemplates(A, B, scratch, result);
+  return result;
+}
+
+void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch& scratch, MatchResult& result) {
+  result.raw = 0;
+  result.score = 0;
+  result.pairs.clear();
+  result.similaritySum = result.overlapA = result.overlapB = 0;
+  result.rigidPairs = 0;
   const int na = static_cast<int>(A.minutiae.size()), nb = static_cast<int>(B.minutiae.size());
-  if (na < 2 || nb < 2) return result;
-  const auto buffer = std::make_unique_for_overwrite<SimilarPair[]>(static_cast<std::size_t>(na) * static_cast<std::size_t>(nb));
-  const std::span<SimilarPair> similar(buffer.get(), static_cast<std::size_t>(SimilarPairs(A, B, kMinPairSimilarity, buffer.get())));
-  if (similar.empty()) return result;
+  if (na < 2 || nb < 2) return;
+  const std::size_t room = static_cast<std::size_t>(na) * static_cast<std::size_t>(nb);
+  if (scratch.similarCapacity < room) {
+    scratch.similar = std::make_unique_for_overwrite<SimilarPair[]>(room);
+    scratch.similarCapacity = room;
+  }
+  SimilarPair* const buffer = scratch.similar.get();
+  const std::span<SimilarPair> similar(buffer, static_cast<std::size_t>(SimilarPairs(A, B, kMinPairSimilarity, buffer)));
+  if (similar.empty()) return;
   const std::size_t keep = std::min<std::size_t>(similar.size(), kCandidatePairs);
   // Equal similarities are common (ratios of small counts): ordered by index, the
   // candidates do not depend on the order pairs were listed in.
@@ -111,7 +123,8 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   static_assert(kCandidatePairs <= 64, "candidate sets are 64-bit masks");
   auto bit = [](int c) { return std::uint64_t{1} << c; };
   // Candidates sharing a minutia of A or of B with candidate c (c among them).
-  std::vector<std::uint64_t> sharing(static_cast<std::size_t>(na + nb), 0);
+  std::vector<std::uint64_t>& sharing = scratch.sharing;
+  sharing.assign(static_cast<std::size_t>(na + nb), 0);
   std::uint64_t* const withA = sharing.data();
   std::uint64_t* const withB = withA + na;
   for (int c = 0; c < count; ++c) {
@@ -182,9 +195,9 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
       bestSeed = seed;
     }
   }
-  if (CountBits(bestMembers) < 2) return result;
-  std::vector<Candidate> pairs;
-  pairs.reserve(static_cast<std::size_t>(std::min(na, nb)));
+  if (CountBits(bestMembers) < 2) return;
+  std::vector<Candidate>& pairs = scratch.pairs;
+  pairs.clear();
   pairs.push_back(candidates[bestSeed]);
   for (std::uint64_t rest = bestMembers & ~bit(bestSeed); rest != 0; rest &= rest - 1)
     pairs.push_back(candidates[std::countr_zero(rest)]);
@@ -194,12 +207,13 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
     for (const Candidate& k : pairs) result.pairs.emplace_back(k.a, k.b);
     result.similaritySum = best;
     result.score = CalibratedScore(result.raw);
-    return result;
+    return;
   }
 
   // Pairs whose neighbourhoods differ too much to be candidates (near the edge of the
   // common area, or behind spurious minutiae) still count when they fit the set.
-  std::vector<std::uint8_t> used(static_cast<std::size_t>(na + nb), 0);
+  std::vector<std::uint8_t>& used = scratch.used;
+  used.assign(static_cast<std::size_t>(na + nb), 0);
   std::uint8_t* const usedA = used.data();
   std::uint8_t* const usedB = usedA + na;
   for (const Candidate& k : pairs) usedA[k.a] = usedB[k.b] = 1;
@@ -217,11 +231,13 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   // partnerOfA[i] is the minutia of B nearest to i, and nearestOfB[j] that of A
   // nearest to j so far, at squared distance reachOfB[j] (-1: none within reach).
   static_assert(kRigidReach <= kExpansionReach, "the expansion's scan finds the rigid partners");
-  std::vector<int> nearest(static_cast<std::size_t>(na + nb), -1);
+  std::vector<int>& nearest = scratch.nearest;
+  nearest.assign(static_cast<std::size_t>(na + nb), -1);
   int* const partnerOfA = nearest.data();
   int* const nearestOfB = partnerOfA + na;
-  std::vector<float> reachOfB(static_cast<std::size_t>(nb), kRigidReach * kRigidReach);
-  std::vector<int> near;
+  std::vector<float>& reachOfB = scratch.reach;
+  reachOfB.assign(static_cast<std::size_t>(nb), kRigidReach * kRigidReach);
+  std::vector<int>& near = scratch.near;
   for (int i = 0; i < na; ++i) {
     const bool expands = !usedA[i];
     const Minutia& m = A.minutiae[i];
@@ -285,7 +301,6 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   result.rigidPairs = rigid;
   result.raw = RawSimilarity(k, static_cast<int>(consolidated), best, result.overlapA, result.overlapB, rigid);
   result.score = CalibratedScore(result.raw);
-  return result;
 }
 
 float RawSimilarity(int paired, int consolidated, float similaritySum, float overlapA, float overlapB, int rigid) {

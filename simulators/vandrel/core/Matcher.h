@@ -3,10 +3,13 @@
 // then consolidation into the largest set of pairs whose mutual distances and angles
 // agree in both prints (tolerant of elastic distortion, as only pairwise geometry is
 // compared), and the calibrated similarity score.
+#include <cstddef>
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include "LocalStructures.h"
+#include "SimilarPairs.h"
 
 namespace mivex::vandrel {
 
@@ -26,6 +29,30 @@ struct MatchResult {
 float RawSimilarity(int paired, int consolidated, float similaritySum, float overlapA, float overlapB, int rigid);
 
 MatchResult MatchTemplates(const MatchTemplate& a, const MatchTemplate& b);
+
+// A minutia pair under consideration for the consolidated set.
+struct MatchCandidate {
+  float similarity;
+  int a, b;
+  float cosRot, sinRot;  // rotation taking the minutia of a onto that of b
+};
+
+// The working rows of one comparison. A caller comparing many templates on one
+// thread keeps one and hands it to every comparison, which then allocates nothing
+// once the rows have grown to the largest templates seen.
+struct MatchScratch {
+  // Room for the alike pairs, left uninitialised: a comparison writes before it reads.
+  std::unique_ptr<SimilarPair[]> similar;
+  std::size_t similarCapacity = 0;
+  std::vector<std::uint64_t> sharing;
+  std::vector<MatchCandidate> pairs;
+  std::vector<std::uint8_t> used;
+  std::vector<int> nearest, near;
+  std::vector<float> reach;
+};
+
+// The same comparison into `result` (its pairs' storage reused), with `scratch`'s rows.
+void MatchTemplates(const MatchTemplate& a, const MatchTemplate& b, MatchScratch& scratch, MatchResult& result);
 
 // Maps a consolidated similarity to the score scale on which the share of impostor
 // comparisons reaching score s is about the false-acceptance rate of s.

@@ -179,6 +179,75 @@ __attribute__((target("avx512f,avx512vl,avx512vpopcntdq"))) int CollectVector(co
   }
   return listed;
 }
+
+// Four pairs at a time with 256-bit vectors, for processors without the 512-bit ones:
+// the same rows, counts and single-precision steps as above. Bits are counted a byte
+// at a time by table lookups, summed over the direction bins in bytes (at most 8 per
+// bin, 48 in all) and once per pair into its lane; kept pairs are written one by one.
+__attribute__((target("avx2"), always_inline)) inline __m256i ByteCounts(__m256i x, __m256i table, __m256i nibble) {
+  return _mm256_add_epi8(_mm256_shuffle_epi8(table, _mm256_and_si256(x, nibble)),
+                         _mm256_shuffle_epi8(table, _mm256_and_si256(_mm256_srli_epi16(x, 4), nibble)));
+}
+// The low halves of the four 64-bit lanes, as four 32-bit integers.
+__attribute__((target("avx2"), always_inline)) inline __m128i Low32(__m256i x, __m256i lowHalves) {
+  return _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(x, lowHalves));
+}
+__attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate& A, const MatchTemplate& B,
+                                                             float least, SimilarPair* out) {
+  const std::size_t stride = B.orderedStride;
+  const std::uint64_t* const words = B.orderedWords.data();
+  const std::uint64_t* const validRow = words + kCylinderDirections * stride;
+  const std::uint64_t* const indexRow = validRow + stride;
+  const float* const cosRow = B.orderedTurns.data();
+  const float* const sinRow = cosRow + stride;
+  const __m256i table = _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4, 0, 1, 1, 2, 1, 2, 2, 3, 1, 2,
+                                         2, 3, 2, 3, 3, 4);
+  const __m256i nibble = _mm256_set1_epi8(0x0F), zero = _mm256_setzero_si256();
+  const __m256i lowHalves = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
+  const __m128i fewestCommon = _mm_set1_epi32(kMinCommonCells - 1), oneCount = _mm_set1_epi32(1);
+  const __m128 one = _mm_set1_ps(1.0f), leastSimilar = _mm_set1_ps(least), minTurn = _mm_set1_ps(kMinPairTurnCos);
+  const float reach = TurnReach();
+  const int na = static_cast<int>(A.byDirection.size());
+  int listed = 0;
+  for (int k = 0; k < na; ++k) {
+    const int i = A.byDirection[static_cast<std::size_t>(k)];
+    const Cylinder& ci = A.cylinders[i];
+    __m256i aBits[kCylinderDirections];
+    for (int d = 0; d < kCylinderDirections; ++d) aBits[d] = _mm256_set1_epi64x(static_cast<long long>(ci.bits[d]));
+    const __m256i aValid = _mm256_set1_epi64x(static_cast<long long>(ci.valid));
+    const __m128 cosI = _mm_set1_ps(A.cosDir[i]), sinI = _mm_set1_ps(A.sinDir[i]);
+    const Runs runs = RunsNear(B, A.sortedDirections[static_cast<std::size_t>(k)], reach);
+    for (int run = 0; run < 2; ++run)
+      for (int place = runs.from[run]; place < runs.to[run]; place += 4) {
+        const int left = std::min(runs.to[run] - place, 4);
+        const std::size_t p = static_cast<std::size_t>(place);
+        const __m256i v = _mm256_and_si256(aValid, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(validRow + p)));
+        __m256i diff8 = zero, both8 = zero;
+        for (int d = 0; d < kCylinderDirections; ++d) {
+          const __m256i b =
+              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + static_cast<std::size_t>(d) * stride + p));
+          diff8 = _mm256_add_epi8(diff8, ByteCounts(_mm256_and_si256(_mm256_xor_si256(aBits[d], b), v), table, nibble));
+          both8 = _mm256_add_epi8(both8, ByteCounts(_mm256_and_si256(_mm256_and_si256(aBits[d], b), v), table, nibble));
+        }
+        const __m128i common = Low32(_mm256_sad_epu8(ByteCounts(v, table, nibble), zero), lowHalves);
+        const __m128i diff = Low32(_mm256_sad_epu8(diff8, zero), lowHalves);
+        const __m128i both = Low32(_mm256_sad_epu8(both8, zero), lowHalves);
+        const __m128i norm = _mm_add_epi32(diff, _mm_add_epi32(both, both));
+        const __m128i counted = _mm_and_si128(_mm_cmpgt_epi32(common, fewestCommon), _mm_cmpgt_epi32(norm, _mm_setzero_si128()));
+        const __m128 ratio = _mm_div_ps(_mm_cvtepi32_ps(diff), _mm_cvtepi32_ps(_mm_max_epi32(norm, oneCount)));
+        const __m128 similarity = _mm_and_ps(_mm_sub_ps(one, ratio), _mm_castsi128_ps(counted));
+        const __m128 turn = _mm_add_ps(_mm_mul_ps(cosI, _mm_loadu_ps(cosRow + p)), _mm_mul_ps(sinI, _mm_loadu_ps(sinRow + p)));
+        const int keep = _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(turn, minTurn), _mm_cmpge_ps(similarity, leastSimilar)));
+        alignas(16) float similar[4];
+        _mm_store_ps(similar, similarity);
+        for (int lane = 0; lane < left; ++lane) {
+          out[listed] = SimilarPair(similar[lane], i, static_cast<int>(indexRow[p + static_cast<std::size_t>(lane)]));
+          listed += keep >> lane & 1;
+        }
+      }
+  }
+  return listed;
+}
 VANDREL_INTRINSICS_END
 #endif
 
@@ -187,6 +256,7 @@ VANDREL_INTRINSICS_END
 int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out, Kernel kernel) {
 #ifdef VANDREL_X86
   if (kernel == Kernel::Vector && KernelAvailable(kernel)) return CollectVector(A, B, least, out);
+  if (kernel == Kernel::Vector256 && KernelAvailable(kernel)) return CollectVector256(A, B, least, out);
   if (kernel != Kernel::Portable && KernelAvailable(Kernel::BitCount)) return CollectBitCount(A, B, least, out);
 #endif
   return CollectPortable(A, B, least, out);
