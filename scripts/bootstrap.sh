@@ -5,7 +5,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 stamp="$here/.deps/bootstrap.stamp"
-version=10  # bump when the package list or the cross-built dependencies change
+version=11  # bump when the package list or the cross-built dependencies change
 
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
   exit 0
