@@ -528,6 +528,19 @@ TEST_F(EndToEnd, LanguagePresetOrderNoticeComesFromTheCatalogueAndEndsWithTheDia
   EXPECT_EQ(buf[0], 'x');
 }
 
+namespace {
+
+// EnumChildWindows callback: stores the first edit box in the HWND that `found` points to.
+BOOL CALLBACK FindEditBox(HWND child, LPARAM found) {
+  char name[16] = {};
+  ::GetClassNameA(child, name, sizeof name);
+  if (std::strcmp(name, "Edit") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = child;
+  return FALSE;
+}
+
+}  // namespace
+
 // A user identifier of a megabyte: the box shows its first 256 characters at once, and
 // the control keeps the whole identifier.
 TEST_F(EndToEnd, NoFingerAHugeUserIDIsShownShortAndKeptWhole) {
@@ -539,16 +552,7 @@ TEST_F(EndToEnd, NoFingerAHugeUserIDIsShownShortAndKeptWhole) {
       ASSERT_TRUE(dialog);
       ASSERT_TRUE(StatusShows(dialog, LoadStr(262), kDialogWait));
       HWND edit = nullptr;
-      ::EnumChildWindows(
-          dialog,
-          [](HWND child, LPARAM found) -> BOOL {
-            char name[16] = {};
-            ::GetClassNameA(child, name, sizeof name);
-            if (std::strcmp(name, "Edit") != 0) return TRUE;
-            *reinterpret_cast<HWND*>(found) = child;
-            return FALSE;
-          },
-          reinterpret_cast<LPARAM>(&edit));
+      ::EnumChildWindows(dialog, FindEditBox, reinterpret_cast<LPARAM>(&edit));
       ASSERT_TRUE(edit);
       std::vector<char> text(static_cast<std::size_t>(::GetWindowTextLengthA(edit)) + 1, '\0');
       ::GetWindowTextA(edit, text.data(), static_cast<int>(text.size()));
