@@ -146,7 +146,11 @@ class EndToEnd : public ::testing::Test {
 // ---------------------------------------------------------------------------------------
 // The default sensor: one finger, pressed well again and again.
 
-TEST_F(EndToEnd, OneFingerEnrolsAndItsTemplateMatchesThatFingerOnly) {
+namespace {
+
+// The person enrols R2 (finger 7) for `user` and presses Finish: GetFPEnrollTemp's
+// enrollment string, or an empty one when any step failed (the failure is reported).
+std::string EnrolRightForefinger(const char* user) {
   std::vector<char> buf(1 << 16, '\0');
   std::atomic<bool> finished{false};
   {
@@ -158,10 +162,19 @@ TEST_F(EndToEnd, OneFingerEnrolsAndItsTemplateMatchesThatFingerOnly) {
       drive::Click(drive::FinishButton(dialog));
       finished = true;
     });
-    ASSERT_EQ(GetFPEnrollTemp(HostString("1001").handle(), nullptr, nullptr, 1, 10, buf.data()), 0);
+    const int result = GetFPEnrollTemp(HostString(user).handle(), nullptr, nullptr, 1, 10, buf.data());
+    EXPECT_EQ(result, 0);
+    if (result != 0) return {};
   }
-  ASSERT_TRUE(finished);
-  const std::string enroll = buf.data();
+  EXPECT_TRUE(finished);
+  return finished ? std::string(buf.data()) : std::string();
+}
+
+}  // namespace
+
+TEST_F(EndToEnd, OneFingerEnrolsAndItsTemplateMatchesThatFingerOnly) {
+  const std::string enroll = EnrolRightForefinger("1001");
+  ASSERT_FALSE(enroll.empty());
   std::vector<drive::TemplateEntry> entries = drive::ParseEnrollString(enroll);
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].code, "R2");
@@ -186,6 +199,7 @@ TEST_F(EndToEnd, OneFingerEnrolsAndItsTemplateMatchesThatFingerOnly) {
   EXPECT_EQ(std::set<std::string>(files.begin(), files.end()), expected);
 
   // A verification of the same finger matches; another person's finger does not.
+  std::vector<char> buf(1 << 16, '\0');
   ASSERT_EQ(GetFPVerifyTemp(buf.data()), 0);
   const std::vector<std::uint8_t> probe = DecodeBase64(buf.data());
   ASSERT_FALSE(probe.empty());
@@ -622,21 +636,9 @@ TEST_F(EndToEnd, RealPrintsEnrolFromThreeImpressionsAndMatchTheFourthOnly) {
   // Impressions 1 to 3, again should the dialog refuse one.
   ASSERT_TRUE(PlayScenario(RealImage(kRealFinger, 1) + RealImage(kRealFinger, 2) + RealImage(kRealFinger, 3) +
                            "repeat\n"));
-  std::vector<char> buf(1 << 16, '\0');
-  std::atomic<bool> finished{false};
-  {
-    Person person([&] {
-      HWND dialog = drive::WaitForDialog(kDialogWait);
-      ASSERT_TRUE(dialog);
-      ASSERT_TRUE(EnrolFinger(dialog, 7));
-      ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(drive::FinishButton(dialog)); }, 5000));
-      drive::Click(drive::FinishButton(dialog));
-      finished = true;
-    });
-    ASSERT_EQ(GetFPEnrollTemp(HostString("1024").handle(), nullptr, nullptr, 1, 10, buf.data()), 0);
-  }
-  ASSERT_TRUE(finished);
-  const std::vector<drive::TemplateEntry> entries = drive::ParseEnrollString(buf.data());
+  const std::string enroll = EnrolRightForefinger("1024");
+  ASSERT_FALSE(enroll.empty());
+  const std::vector<drive::TemplateEntry> entries = drive::ParseEnrollString(enroll);
   ASSERT_EQ(entries.size(), 1u);
   const std::vector<std::uint8_t> enrolled = DecodeBase64(entries[0].text);
   ASSERT_FALSE(enrolled.empty());
