@@ -90,19 +90,36 @@ fi
 if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-# ---- 32-bit Wine: the private i386 root ----
+# The dependencies built here, side by side: making the i386 root is mostly waiting for
+# the archive, the cross builds mostly compiling. Each writes its output to a log in
+# .deps, shown when it fails.
+pids=()
+names=()
+in_background() {  # in_background NAME COMMAND...
+  local name=$1
+  shift
+  "$@" >"$here/.deps/$name.log" 2>&1 &
+  pids+=($!)
+  names+=("$name")
+}
 # Where the kernel runs 32-bit code and the machine has no wine32, the i686 build's
 # tests and the demo run under 32-bit Wine from an i386 Debian root in .deps.
 case "$("$here/scripts/wine-arch.sh" --route)" in
-  none|root) "$here/scripts/wine32-root.sh" make ;;
+  none|root) in_background i386-root "$here/scripts/wine32-root.sh" make ;;
 esac
-# ---- end ----
-
-# libjpeg-turbo (IJG API) for the Windows builds, from Debian's source package, static.
-"$here/scripts/cross-libjpeg.sh" i686
-"$here/scripts/cross-libjpeg.sh" x86_64
-# --- host integration kit: Free Pascal cross compiler for i386-win32 (Pascal host test).
-"$here/scripts/cross-fpc.sh"
-# --- end of host integration kit
+# libjpeg-turbo (IJG API) for the Windows builds, from Debian's source package, static;
+# the two builds share one unpacked source.
+in_background libjpeg bash -c '"$1" i686 && "$1" x86_64' - "$here/scripts/cross-libjpeg.sh"
+# Free Pascal cross compiler for i386-win32 (the Pascal host test).
+in_background fpc "$here/scripts/cross-fpc.sh"
+failed=0
+for i in "${!pids[@]}"; do
+  if ! wait "${pids[$i]}"; then
+    echo "bootstrap: ${names[$i]} failed:" >&2
+    cat "$here/.deps/${names[$i]}.log" >&2
+    failed=1
+  fi
+done
+[ "$failed" = 0 ] || exit 1
 
 echo "$version" > "$stamp"

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Configures (once) and builds one tree under build/: native | win32 | win64 | bench | fuzz.
+# Configures (once) and builds one tree under build/: native | win32 | win64 | bench | fuzz,
+# whole, or only the targets named after it.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 tree=$1
+shift
+targets=()
+for t in "$@"; do targets+=(--target "$t"); done
 dir="$here/build/$tree"
 jobs=${JOBS:-$(nproc)}
 args=(-S "$here" -B "$dir" -G "Unix Makefiles")
@@ -26,6 +30,6 @@ if [ ! -f "$dir/Makefile" ] ||
   cmake "${args[@]}" >/dev/null
 fi
 set +e
-cmake --build "$dir" -j"$jobs" -- --no-print-directory 2>&1 | grep -v -E "^\[ *[0-9]+%\] (Building|Linking|Built target|Generating)|^-- "
+cmake --build "$dir" -j"$jobs" "${targets[@]}" -- --no-print-directory 2>&1 | grep -v -E "^\[ *[0-9]+%\] (Building|Linking|Built target|Generating)|^-- "
 status=${PIPESTATUS[0]}
 exit "$status"
