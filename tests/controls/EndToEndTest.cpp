@@ -316,8 +316,9 @@ TEST_F(EndToEnd, ThreeVerificationsLeaveOnlyTheLastPicture) {
   EXPECT_EQ(FilesIn("C:\\FPtemp"), std::vector<std::string>{"Verify.jpg"});
 }
 
-TEST_F(EndToEnd, FiftyEnrollmentsAndVerificationsLeaveNothingBehind) {
-  constexpr int kRounds = 50;
+TEST_F(EndToEnd, RepeatedEnrollmentsAndVerificationsLeaveNothingBehind) {
+  // Fifteen measured rounds: a leak of even one handle or thread per round shows.
+  constexpr int kRounds = 25;
   std::vector<char> buf(1 << 16, '\0');
   auto enrol_once = [&] {
     Person person([&] {
