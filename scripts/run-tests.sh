@@ -17,12 +17,12 @@ printf 'subdirs(%s)\n' "${trees[*]}" > "$here/build/CTestTestfile.cmake"
 # The i686 and x86_64 builds must give the same template strings (both trees built).
 if [ "$("$here/scripts/wine-arch.sh")" = i686 ] &&
    [ -f "$here/build/win32/bin/mivex-host.exe" ] && [ -f "$here/build/win64/bin/mivex-host.exe" ]; then
-  printf 'add_test(wine.templates_i686_x86_64 "%s")\nset_tests_properties(wine.templates_i686_x86_64 PROPERTIES LABELS wine RESOURCE_LOCK wine-desktop TIMEOUT 300)\n' \
+  printf 'add_test(wine.templates_i686_x86_64 "%s")\nset_tests_properties(wine.templates_i686_x86_64 PROPERTIES LABELS wine RESOURCE_LOCK wine-desktop COST 1000 TIMEOUT 300)\n' \
     "$here/scripts/compare-arch-templates.sh" >> "$here/build/CTestTestfile.cmake"
 fi
 # The Wine runner itself: statuses, start failures, sessions that end with their program.
 if [ ${#wine_trees[@]} -gt 0 ]; then
-  printf 'add_test(wine.wine_runner "%s")\nset_tests_properties(wine.wine_runner PROPERTIES LABELS wine RESOURCE_LOCK wine-desktop TIMEOUT 300)\n' \
+  printf 'add_test(wine.wine_runner "%s")\nset_tests_properties(wine.wine_runner PROPERTIES LABELS wine RESOURCE_LOCK wine-desktop COST 1000 TIMEOUT 300)\n' \
     "$here/scripts/check-wine-runner.sh" >> "$here/build/CTestTestfile.cmake"
 fi
 
