@@ -31,6 +31,7 @@ xvfb_pid=
 sessions=()
 end_run() {
   local t
+  if [ -n "${preparing:-}" ]; then wait "$preparing" || true; preparing=; fi
   for t in "${sessions[@]}"; do
     wine_commands "$([ "$t" = win32 ] && echo i686 || echo x86_64)"
     wine_session_stop "$here/build/$t/wineprefix"
@@ -50,6 +51,23 @@ if [ ${#wine_trees[@]} -gt 0 ]; then
     wine_session_start "$prefix"
     export MIVEX_WINE_SESSION="${MIVEX_WINE_SESSION:+$MIVEX_WINE_SESSION:}$prefix"
   done
+fi
+
+# The x86_64 tree, built only for the template comparison, gets its prefix made beside
+# the run, so the comparison does not wait for it. The lock is taken here, before ctest
+# starts, and held by the background shell until the prefix is ready.
+prefix64="$here/build/win64/wineprefix"
+preparing=
+if [ "$("$here/scripts/wine-arch.sh")" = i686 ] && [ -f "$here/build/win64/bin/mivex-host.exe" ] &&
+   [ ! -f "$prefix64/.mivex-ready-4" ]; then
+  wine_lock "$prefix64"
+  (
+    wine_commands x86_64
+    wine_session_start "$prefix64" && wine_session_stop "$prefix64"
+  ) >/dev/null 2>&1 &
+  preparing=$!
+  eval "exec ${wine_lock_fds[-1]}>&-"
+  unset 'wine_lock_fds[-1]'
 fi
 
 status=0
