@@ -208,6 +208,21 @@ void ReportEnrollment(const FingerSamples& byFinger, std::int32_t context) {
               triples, refused, 100.0 * refused / triples, 100 * tr.eer, 100 * tr.fnmr1, 100 * Share(tg, 47, false),
               100 * Share(ti, 47, true), tg.size(), ti.size());
   for (const std::string& r : refusals) std::printf("    refused: %s\n", r.c_str());
+
+  // Mixed triples: two impressions of one finger and one of another, which must be refused.
+  int mixed = 0, accepted = 0;
+  for (const auto& [key, list] : byFinger)
+    for (std::size_t a = 0; a < list.size(); ++a)
+      for (std::size_t b = a + 1; b < list.size(); ++b)
+        for (const auto& [other, strangers] : byFinger)
+          for (const Sample* stranger : strangers) {
+            if (other == key) continue;
+            const Sample* three[3] = {list[a], list[b], stranger};
+            ++mixed;
+            accepted += !Generalize(three, context).empty();
+          }
+  std::printf("  mixed triples (two impressions of one finger, one of another): %d, accepted %d (%.3f %%)\n", mixed,
+              accepted, 100.0 * accepted / std::max(1, mixed));
 }
 
 // The genuine and impostor pairs within one folder.
