@@ -1,15 +1,20 @@
 // The calibration tools: the knot map they evaluate must be the matcher's own, the
 // fit must recover a known impostor distribution (also with heavy ties and weighted
-// populations), and the raw comparisons must give the engine's verification scores.
+// populations), the raw comparisons must give the engine's verification scores, the
+// impostor pools must hold every pair of different fingers, and the engine's knots
+// must keep the promised false-match rates on the real sets' pool.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "CalibrationFit.h"
+#include "CalibrationPools.h"
 #include "Engine.h"
 #include "Matcher.h"
 #include "PngGray.h"
@@ -176,6 +181,124 @@ TEST_F(RawComparisonsOfRealImages, ScoresAreTheEnginesAndPairsAreLabelled) {
   for (float r : c.raw.impostor) bestImpostor = std::max(bestImpostor, r);
   for (float r : c.raw.genuine) worstGenuine = std::min(worstGenuine, r);
   EXPECT_GT(worstGenuine, bestImpostor);
+  FreeContext(context);
+}
+
+TEST(FingerprintFolder, NumberedImpressionsShareAFingerAndOtherNamesStandAlone) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "mivex-calibration-folder-test";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  for (const char* name : {"101_2.png", "101_10.png", "upektc_img.png", "uru4000-4500.png", "_3.png", "notes.txt"})
+    std::ofstream(dir / name) << "x";
+  std::vector<FolderImage> images;
+  ASSERT_TRUE(ListFingerprintFolder(dir.string(), images));
+  std::filesystem::remove_all(dir);
+  ASSERT_EQ(images.size(), 5u);  // sorted by name, the text file passed over
+  EXPECT_EQ(images[0].finger, "101");
+  EXPECT_EQ(images[0].impression, 10);
+  EXPECT_EQ(images[1].finger, "101");
+  EXPECT_EQ(images[1].impression, 2);
+  EXPECT_EQ(images[2].finger, "_3");  // no finger before the underscore: a capture of its own
+  EXPECT_EQ(images[3].finger, "upektc_img");  // no impression number after it
+  EXPECT_EQ(images[3].impression, 0);
+  EXPECT_EQ(images[4].finger, "uru4000-4500");
+}
+
+// A template of n minutiae on a slanted line, so that prints of different n differ.
+MatchTemplate LineTemplate(int n) {
+  std::vector<Minutia> minutiae;
+  for (int i = 0; i < n; ++i) {
+    Minutia m;
+    m.x = 40.0f + 13.0f * static_cast<float>(i);
+    m.y = 60.0f + 7.0f * static_cast<float>(i * i % 11);
+    m.direction = 0.3f * static_cast<float>(i);
+    minutiae.push_back(m);
+  }
+  MatchTemplate t;
+  BuildMatchTemplate(minutiae, t);
+  return t;
+}
+
+TEST(ImpostorPool, HoldsEveryPairOfDifferentFingersWithinAndAcrossSets) {
+  std::vector<PoolMember> members;
+  // Set a: fingers 1 (two impressions) and 2; set b: fingers 1 and 3. Finger 1 of b is
+  // another finger than finger 1 of a.
+  for (const auto& [set, finger] : std::vector<std::pair<const char*, const char*>>{
+           {"a", "1"}, {"a", "1"}, {"a", "2"}, {"b", "1"}, {"b", "3"}})
+    members.push_back({set, finger, LineTemplate(static_cast<int>(members.size()) + 6)});
+  const ImpostorPool pool = RealImpostorPool(members);
+  ASSERT_EQ(pool.groups.size(), 3u);
+  EXPECT_EQ(pool.groups[0].name, "within a");
+  EXPECT_EQ(pool.groups[0].raw.size(), 2u);  // a/1 x a/2, twice
+  EXPECT_EQ(pool.groups[1].name, "across a x b");
+  EXPECT_EQ(pool.groups[1].raw.size(), 6u);
+  EXPECT_EQ(pool.groups[2].name, "within b");
+  EXPECT_EQ(pool.groups[2].raw.size(), 1u);
+  EXPECT_EQ(pool.Size(), 9u);
+  EXPECT_EQ(pool.All().size(), 9u);
+  // Each raw value is the matcher's for that pair.
+  EXPECT_EQ(pool.groups[2].raw[0], MatchTemplates(members[3].templ, members[4].templ).raw);
+}
+
+TEST(ImpostorPool, TargetsAndDistanceFollowTheSharesReachingEachScore) {
+  // Knots mapping raw r to r decades: a raw value of 2 scores 47 and of 3 scores 63.
+  CalibrationKnots knots;
+  knots.raw = {0, 1, 2, 3};
+  knots.decades = {0, 1, 2, 3};
+  knots.tailSlope = 1;
+  ASSERT_EQ(ScoreUnderKnots(2.0f, knots), 47);
+  ASSERT_EQ(ScoreUnderKnots(3.0f, knots), 63);
+  // 10 000 impostors: `at47` reach 47 (raw 2.5), `at63` of them also 63 (raw 3.5).
+  const auto pool = [](int at47, int at63) {
+    std::vector<float> raws(10000, 0.5f);
+    for (int i = 0; i < at47; ++i) raws[i] = i < at63 ? 3.5f : 2.5f;
+    return raws;
+  };
+  EXPECT_EQ(ShareReaching(pool(100, 10), knots, 47).reaching, 100u);
+  EXPECT_EQ(ShareReaching(pool(100, 10), knots, 63).reaching, 10u);
+  EXPECT_TRUE(MeetsCalibrationTargets(pool(100, 10), knots));
+  EXPECT_TRUE(MeetsCalibrationTargets(pool(70, 7), knots));    // both lower bounds
+  EXPECT_TRUE(MeetsCalibrationTargets(pool(140, 14), knots));  // both upper bounds
+  EXPECT_FALSE(MeetsCalibrationTargets(pool(69, 10), knots));
+  EXPECT_FALSE(MeetsCalibrationTargets(pool(141, 10), knots));
+  EXPECT_FALSE(MeetsCalibrationTargets(pool(100, 6), knots));
+  EXPECT_FALSE(MeetsCalibrationTargets(pool(100, 15), knots));
+  EXPECT_FALSE(MeetsCalibrationTargets({}, knots));
+
+  const ScoreShare real{47, 10, 1000};
+  EXPECT_NEAR(DecadesApart({47, 100, 1000}, real), 1.0, 1e-12);
+  EXPECT_NEAR(DecadesApart({47, 10, 10000}, real), -1.0, 1e-12);
+  // A pool none of whose impostors reach the score counts half a pair.
+  EXPECT_NEAR(DecadesApart({47, 0, 1000}, real), std::log10(0.05), 1e-12);
+}
+
+TEST_F(RawComparisonsOfRealImages, EnginesKnotsKeepThePromisedRatesOnTheRealPool) {
+  // Every impostor pair of the two shared sets, within and across them, as the
+  // library's devices store the records: the scale was fitted on these.
+  const std::int32_t context = CreateContext();
+  ASSERT_EQ(SetParameter(kParamFeatureSelection, 1, context), kResultOk);
+  ASSERT_EQ(SetParameter(kParamQualityBytes, 1, context), kResultOk);
+  std::vector<PoolMember> members;
+  for (const char* set : {"fvc2000_db2_b", "fvc2000_db4_b"}) {
+    std::vector<FolderImage> images;
+    ASSERT_TRUE(ListFingerprintFolder(std::string(MIVEX_DATA_DIR) + "/fingerprints/" + set, images));
+    ASSERT_EQ(images.size(), 80u) << set;
+    for (const FolderImage& image : images) {
+      GrayImage img;
+      StoredSample s;
+      PoolMember m{set, image.finger, {}};
+      ASSERT_TRUE(ReadPngGray(image.path.string(), img));
+      ASSERT_TRUE(ExtractStoredSample(img.pixels.data(), img.width, img.height, context, s)) << image.path;
+      ASSERT_TRUE(TemplateOfRecord(s.record.data(), m.templ));
+      members.push_back(std::move(m));
+    }
+  }
+  const ImpostorPool pool = RealImpostorPool(members);
+  ASSERT_EQ(pool.Size(), 12160u);
+  const std::vector<float> all = pool.All();
+  EXPECT_TRUE(MeetsCalibrationTargets(all, CurrentKnots()))
+      << "FMR at 47: " << 100 * ShareReaching(all, CurrentKnots(), 47).Share()
+      << " %, at 63: " << 100 * ShareReaching(all, CurrentKnots(), 63).Share() << " %";
   FreeContext(context);
 }
 

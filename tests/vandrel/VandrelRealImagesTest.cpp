@@ -114,5 +114,32 @@ TEST_F(VandrelRealImages, ThreePressEnrollmentMatchesLaterPresses) {
   EXPECT_LT(GeneralizeRecords(3, mixed, enrolled.data(), &length, 0), 0);
 }
 
+TEST_F(VandrelRealImages, ShiftedPressAgreesWithTheOtherTwoTogether) {
+  // 110_2 is pressed off towards one side: against either of 110_4 and 110_5 alone it
+  // shares too little of the finger to reach the threshold, against the two together
+  // it does. 108_2, 108_4 and 108_8 are wet presses whose ridges merge in different
+  // places, each pair sharing other parts of the finger. Records as the library's
+  // devices store them (minutia quality included).
+  const std::int32_t context = CreateContext();
+  ASSERT_EQ(SetParameter(kParamFeatureSelection, 1, context), 0);
+  ASSERT_EQ(SetParameter(kParamQualityBytes, 1, context), 0);
+  for (const char* triple : {"110_2 110_4 110_5", "108_2 108_4 108_8"}) {
+    std::vector<std::uint8_t> samples[3];
+    const std::string names(triple);
+    for (int i = 0; i < 3; ++i) {
+      GrayImage img;
+      ASSERT_TRUE(ReadPngGray(DataPath("fvc2000_db2_b/" + names.substr(6 * static_cast<std::size_t>(i), 5) + ".png"), img));
+      samples[i].assign(10000, 0);
+      std::int32_t length = 0;
+      ASSERT_GE(ExtractRecord(img.width, img.height, img.pixels.data(), 500, samples[i].data(), &length, context), 0);
+    }
+    const std::uint8_t* records[3] = {samples[0].data(), samples[1].data(), samples[2].data()};
+    std::vector<std::uint8_t> enrolled(10000);
+    std::int32_t length = 0;
+    EXPECT_EQ(GeneralizeRecords(3, records, enrolled.data(), &length, context), 0) << triple;
+  }
+  FreeContext(context);
+}
+
 }  // namespace
 }  // namespace mivex::vandrel

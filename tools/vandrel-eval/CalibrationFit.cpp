@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "CalibrationPools.h"
 #include "VandrelParams.h"
 #include "capture/ScoreScale.h"
 
@@ -130,18 +131,7 @@ void ReportCalibrationFit(const std::vector<RawPopulation>& populations, bool ba
 
   std::fprintf(out, "calibration fit on %zu impostor comparisons of %zu population(s)%s:\n", comparisons,
                populations.size(), balance ? ", each population weighing the same" : "");
-  std::fprintf(out, "constexpr float kCalibrationRaw[] = {");
-  for (std::size_t i = 0; i < fit.knots.raw.size(); ++i)
-    std::fprintf(out, "%s%.4ff", i ? ", " : "", static_cast<double>(fit.knots.raw[i]));
-  std::fprintf(out, "};\nconstexpr float kCalibrationDecades[] = {");
-  for (std::size_t i = 0; i < fit.knots.decades.size(); ++i)
-    std::fprintf(out, "%s%.1ff", i ? ", " : "", static_cast<double>(fit.knots.decades[i]));
-  std::fprintf(out, "};\nconstexpr float kCalibrationTailSlope = %.2ff;\n", static_cast<double>(fit.knots.tailSlope));
-  if (fit.tailFitted)
-    std::fprintf(out, "(tail slope fitted on %d distinct raw values of the top 1 %%)\n", fit.tailPoints);
-  else
-    std::fprintf(out, "(too few distinct raw values in the top 1 %% (%d): tail slope kept at the current value)\n",
-                 fit.tailPoints);
+  PrintKnots(fit, out);
 
   std::fprintf(out, "per population (FMR at 47 / 63, FNMR at 47 / 63), current knots -> fitted knots:\n");
   for (const RawPopulation& p : populations) {

@@ -23,8 +23,12 @@ bool ListFingerprintFolder(const std::string& folder, std::vector<FolderImage>& 
   for (const auto& path : files) {
     const std::string stem = path.stem().string();
     const std::size_t us = stem.find('_');
-    if (us == std::string::npos) continue;
-    out.push_back({path, stem.substr(0, us), std::atoi(stem.c_str() + us + 1)});
+    const bool numbered = us != std::string::npos && us > 0 && us + 1 < stem.size() &&
+                          stem.find_first_not_of("0123456789", us + 1) == std::string::npos;
+    if (numbered)
+      out.push_back({path, stem.substr(0, us), std::atoi(stem.c_str() + us + 1)});
+    else
+      out.push_back({path, stem, 0});
   }
   return true;
 }

@@ -22,15 +22,15 @@ struct StoredSample {
   std::vector<std::uint8_t> record;
 };
 
-// An image of a development folder, named <finger>_<impression>.png.
+// An image of a development folder, named <finger>_<impression>.png (impression a
+// number); an image named otherwise is a finger of its own, impression 0.
 struct FolderImage {
   std::filesystem::path path;
   std::string finger;
   int impression = 0;
 };
 
-// The folder's images so named, sorted by name (other files are passed over). False
-// when the folder cannot be read.
+// The folder's PNG images, sorted by name. False when the folder cannot be read.
 bool ListFingerprintFolder(const std::string& folder, std::vector<FolderImage>& out);
 
 // Extracts an 8-bit grey image at 500 dpi with the context. False when the engine

@@ -28,12 +28,9 @@
 
 #include "CalibrationFit.h"
 #include "Engine.h"
-#include "GaborBank.h"
-#include "Impression.h"
-#include "MasterPrint.h"
 #include "PngGray.h"
-#include "PressModel.h"
 #include "RawComparisons.h"
+#include "SimulatedPresses.h"
 #include "capture/ScoreScale.h"
 
 namespace {
@@ -41,17 +38,6 @@ namespace {
 using namespace mivex;
 using namespace mivex::vandrel;
 using Clock = std::chrono::steady_clock;
-
-// What the library's sensor driver accepts: the extraction threshold of a device and
-// the minutiae count the sensor factory asks for.
-constexpr std::int32_t kExtractThreshold = 120;
-constexpr std::int32_t kMinMinutiae = 14;
-// Polls of one press that see the finger (the simulated sensor's default).
-constexpr std::int32_t kFramesPerPress = 6;
-constexpr int kImageWidth = 256, kImageHeight = 288;
-// Seeds select disjoint ranges of simulated subjects.
-constexpr std::uint32_t kSubjectsPerSeed = 100000;
-constexpr std::uint32_t kMaxSeed = 20000;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -108,77 +94,13 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       else if (a == "--presses") o.presses = std::max(v, 1);
       else if (a == "--genuine-fingers") o.genuineFingers = v;
       else if (a == "--genuine-presses") o.genuinePresses = std::max(v, 1);
-      else if (static_cast<std::uint32_t>(v) <= kMaxSeed) o.seed = static_cast<std::uint32_t>(v);
+      else if (static_cast<std::uint32_t>(v) <= kMaxSimulationSeed) o.seed = static_cast<std::uint32_t>(v);
       else return false;
     } else {
       return false;
     }
   }
   return o.fingers + o.genuineFingers >= 2;
-}
-
-struct Timings {
-  double masters = 0, rendering = 0, extraction = 0;
-  int frames = 0;
-};
-
-struct SimFinger {
-  std::uint32_t subject = 0;
-  std::int32_t finger = 0;
-  int presses = 0;
-};
-
-// The fingers of a run: first those pressed several times (genuine pairs), then those
-// pressed `presses` times. Every finger is another subject's, so no two are alike.
-std::vector<SimFinger> RunFingers(const Options& o) {
-  std::vector<SimFinger> list;
-  const int total = o.genuineFingers + o.fingers;
-  for (int i = 0; i < total; ++i)
-    list.push_back({o.seed * kSubjectsPerSeed + 1 + static_cast<std::uint32_t>(i), 1 + i % 10,
-                    i < o.genuineFingers ? o.genuinePresses : o.presses});
-  return list;
-}
-
-// Whether the library's sensor driver keeps a sample.
-bool DriverAccepts(const StoredSample& s) { return s.quality <= kExtractThreshold && s.minutiae >= kMinMinutiae; }
-
-// Renders the presses of the fingers; each press keeps its first frame that passes
-// the driver's checks (a press none of whose frames passes is counted as rejected).
-void RenderPresses(const std::vector<SimFinger>& list, std::uint32_t seed, std::int32_t context,
-                   std::vector<std::string>& fingers, std::vector<MatchTemplate>& templates, int& rejected,
-                   Timings& t) {
-  const auto t0 = Clock::now();
-  const ostrela::TGaborBank bank;
-  t.masters += Seconds(Clock::now() - t0);
-  std::vector<std::uint8_t> image;
-  for (const SimFinger& f : list) {
-    const auto m0 = Clock::now();
-    const ostrela::TMasterPrint master = ostrela::GenerateMaster(bank, f.subject, f.finger);
-    t.masters += Seconds(Clock::now() - m0);
-    for (int press = 0; press < f.presses; ++press) {
-      const std::uint64_t pressSeed = ostrela::PressSeed(seed, press, f.subject, f.finger);
-      const ostrela::TImpressionParams placement = ostrela::DrawPlacement(pressSeed, ostrela::TPressKind::pkGood);
-      bool accepted = false;
-      for (std::int32_t frame = 0; frame < kFramesPerPress && !accepted; ++frame) {
-        const auto r0 = Clock::now();
-        ostrela::RenderImpression(master, ostrela::FrameOfPress(placement, frame, pressSeed), image);
-        const auto e0 = Clock::now();
-        StoredSample s;
-        const bool extracted = ExtractStoredSample(image.data(), kImageWidth, kImageHeight, context, s);
-        const auto e1 = Clock::now();
-        t.rendering += Seconds(e0 - r0);
-        t.extraction += Seconds(e1 - e0);
-        ++t.frames;
-        if (!extracted || !DriverAccepts(s)) continue;
-        MatchTemplate m;
-        if (!TemplateOfRecord(s.record.data(), m)) continue;
-        fingers.push_back(std::to_string(f.subject) + "/" + std::to_string(f.finger));
-        templates.push_back(std::move(m));
-        accepted = true;
-      }
-      rejected += accepted ? 0 : 1;
-    }
-  }
 }
 
 // A folder of real images as one population (driver's checks not applied: every
@@ -309,7 +231,7 @@ int main(int argc, char** argv) {
                  "usage: vandrel-sim-eval [--fingers N] [--presses P] [--genuine-fingers G] [--genuine-presses Q]\n"
                  "                        [--seed S (0..%u)] [--raw FILE] [--fit [--balance] [--also FOLDER ...]]\n"
                  "                        [--real [FOLDER ...]]\n",
-                 kMaxSeed);
+                 kMaxSimulationSeed);
     return 2;
   }
   const auto start = Clock::now();
@@ -325,8 +247,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> fingers;
   std::vector<MatchTemplate> templates;
   int rejected = 0;
-  Timings t;
-  RenderPresses(RunFingers(o), o.seed, context, fingers, templates, rejected, t);
+  SimulationTimings t;
+  const std::vector<SimulatedFinger> list = SimulatedFingers(o.seed, o.genuineFingers, o.genuinePresses, o.fingers, o.presses);
+  RenderSimulatedPresses(list, o.seed, context, fingers, templates, rejected, t);
   std::printf("simulated fingers: %d x %d presses and %d x %d presses (seed %u); presses kept %zu, rejected %d\n",
               o.genuineFingers, o.genuinePresses, o.fingers, o.presses, o.seed, templates.size(), rejected);
   std::vector<std::size_t> counts;
@@ -347,7 +270,7 @@ int main(int argc, char** argv) {
   PrintCalibration(sim);
 
   int presses = 0;
-  for (const SimFinger& f : RunFingers(o)) presses += f.presses;
+  for (const SimulatedFinger& f : list) presses += f.presses;
   std::vector<Realism> realSets;
   for (const std::string& folder : o.real) {
     std::vector<std::string> folderFingers;

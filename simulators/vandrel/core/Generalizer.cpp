@@ -90,53 +90,23 @@ class Clusters {
   std::vector<std::array<int, 3>> members_;
 };
 
-}  // namespace
+// The moving sample's minutiae carried elastically into the target's frame by the
+// matched pairs (index in target, index in moving).
+std::vector<Minutia> AlignOnto(const std::vector<Minutia>& target, const std::vector<Minutia>& moving,
+                               const std::vector<std::pair<int, int>>& pairs) {
+  std::vector<Landmark> landmarks;
+  for (auto [t, m] : pairs) landmarks.push_back({moving[m].x, moving[m].y, target[t].x, target[t].y});
+  const ElasticAlignment alignment(std::move(landmarks), kAlignStiffness);
+  std::vector<Minutia> out;
+  for (const Minutia& m : moving) out.push_back(alignment.Apply(m));
+  return out;
+}
 
-GeneralizeResult GeneralizeSamples(const Features* const samples[3], int threshold) {
-  GeneralizeResult result;
-  MatchTemplate t[3];
-  for (int s = 0; s < 3; ++s) BuildMatchTemplate(samples[s]->minutiae, t[s]);
-  MatchResult match[3][3];
-  match[0][1] = MatchTemplates(t[0], t[1]);
-  match[0][2] = MatchTemplates(t[0], t[2]);
-  match[1][2] = MatchTemplates(t[1], t[2]);
-  auto score = [&](int x, int y) { return x < y ? match[x][y].score : match[y][x].score; };
-  // Pairs between two samples, oriented (index in x, index in y).
-  auto pairsOf = [&](int x, int y) {
-    std::vector<std::pair<int, int>> p = x < y ? match[x][y].pairs : match[y][x].pairs;
-    if (x > y)
-      for (auto& q : p) std::swap(q.first, q.second);
-    return p;
-  };
-  auto total = [&](int s) { return score(s, (s + 1) % 3) + score(s, (s + 2) % 3); };
-  int anchor = 0;
-  for (int s = 1; s < 3; ++s)
-    if (total(s) > total(anchor)) anchor = s;
-  int weakest = 2000;
-  for (int s = 0; s < 3; ++s)
-    if (s != anchor) weakest = std::min(weakest, score(anchor, s));
-  result.weakestScore = weakest;
-  if (weakest < threshold) return result;
-
-  // The joined samples' minutiae in the anchor's frame; a sample left out stays empty.
-  std::array<std::vector<Minutia>, 3> aligned;
-  for (int s = 0; s < 3; ++s) {
-    if (s == anchor) {
-      aligned[s] = samples[s]->minutiae;
-      continue;
-    }
-    if (score(anchor, s) < kJoinScore) continue;
-    std::vector<Landmark> landmarks;
-    for (auto [a, o] : pairsOf(anchor, s)) {
-      const Minutia &from = samples[s]->minutiae[o], &to = samples[anchor]->minutiae[a];
-      landmarks.push_back({from.x, from.y, to.x, to.y});
-    }
-    const ElasticAlignment alignment(std::move(landmarks), kAlignStiffness);
-    for (const Minutia& m : samples[s]->minutiae) aligned[s].push_back(alignment.Apply(m));
-  }
+// One minutia per cluster of the aligned samples' minutiae (a sample left out is empty).
+std::vector<Minutia> MergeAligned(const std::array<std::vector<Minutia>, 3>& aligned) {
   Clusters clusters(aligned);
   clusters.Build();
-
+  std::vector<Minutia> out;
   const PrintRegion regions[3] = {PrintRegion(aligned[0]), PrintRegion(aligned[1]), PrintRegion(aligned[2])};
   for (const std::array<int, 3>& group : clusters.Groups()) {
     float x = 0, y = 0, c = 0, s = 0, quality = 0;
@@ -163,8 +133,68 @@ GeneralizeResult GeneralizeSamples(const Features* const samples[3], int thresho
     m.direction = pm::Atan2(s, c);
     m.kind = 2 * bifurcations > members ? MinutiaKind::Bifurcation : MinutiaKind::Ending;
     m.quality = std::min(1.0f, quality / n * kSupportQuality[members]);
-    result.features.minutiae.push_back(m);
+    out.push_back(m);
   }
+  return out;
+}
+
+}  // namespace
+
+GeneralizeResult GeneralizeSamples(const Features* const samples[3], int threshold) {
+  GeneralizeResult result;
+  MatchTemplate t[3];
+  for (int s = 0; s < 3; ++s) BuildMatchTemplate(samples[s]->minutiae, t[s]);
+  MatchResult match[3][3];
+  match[0][1] = MatchTemplates(t[0], t[1]);
+  match[0][2] = MatchTemplates(t[0], t[2]);
+  match[1][2] = MatchTemplates(t[1], t[2]);
+  auto score = [&](int x, int y) { return x < y ? match[x][y].score : match[y][x].score; };
+  // Pairs between two samples, oriented (index in x, index in y).
+  auto pairsOf = [&](int x, int y) {
+    std::vector<std::pair<int, int>> p = x < y ? match[x][y].pairs : match[y][x].pairs;
+    if (x > y)
+      for (auto& q : p) std::swap(q.first, q.second);
+    return p;
+  };
+  auto total = [&](int s) { return score(s, (s + 1) % 3) + score(s, (s + 2) % 3); };
+  int anchor = 0;
+  for (int s = 1; s < 3; ++s)
+    if (total(s) > total(anchor)) anchor = s;
+
+  // The joined samples' minutiae in the anchor's frame; a sample left out stays empty.
+  std::array<std::vector<Minutia>, 3> aligned;
+  aligned[anchor] = samples[anchor]->minutiae;
+  int tie[3] = {2000, 2000, 2000};
+  for (int s = 0; s < 3; ++s) {
+    if (s == anchor) continue;
+    tie[s] = score(anchor, s);
+    if (tie[s] >= kJoinScore) aligned[s] = AlignOnto(samples[anchor]->minutiae, samples[s]->minutiae, pairsOf(anchor, s));
+  }
+  // A press that is shifted or bent against the anchor shares too little of the finger
+  // with it alone, yet may share enough with the anchor and the other sample together,
+  // which cover more of the finger between them: it is then matched against both at
+  // once, and aligned on the pairs of that match. Two presses offer a stranger's
+  // minutiae about twice the chance pairs of one, so that match must reach the score
+  // of half the threshold's rate.
+  for (int s = 0; s < 3; ++s) {
+    const int other = 3 - anchor - s;
+    if (s == anchor || tie[s] >= threshold || aligned[other].empty() || tie[other] < threshold) continue;
+    std::array<std::vector<Minutia>, 3> two;
+    two[anchor] = aligned[anchor];
+    two[other] = aligned[other];
+    const std::vector<Minutia> joint = MergeAligned(two);
+    MatchTemplate jointTemplate;
+    BuildMatchTemplate(joint, jointTemplate);
+    const MatchResult m = MatchTemplates(jointTemplate, t[s]);
+    const int reached = m.score - kJointMargin;
+    if (reached <= tie[s]) continue;
+    tie[s] = reached;
+    if (tie[s] >= kJoinScore) aligned[s] = AlignOnto(joint, samples[s]->minutiae, m.pairs);
+  }
+  result.weakestScore = std::min({tie[0], tie[1], tie[2]});
+  if (result.weakestScore < threshold) return result;
+
+  result.features.minutiae = MergeAligned(aligned);
   std::stable_sort(result.features.minutiae.begin(), result.features.minutiae.end(),
                    [](const Minutia& a, const Minutia& b) { return a.quality > b.quality; });
   if (result.features.minutiae.size() > static_cast<std::size_t>(kMaxMinutiae))

@@ -1,7 +1,9 @@
 #pragma once
 // Enrollment from three samples. The sample that agrees best with the other two is the
 // anchor. The others are refused unless both reach the generalization threshold against
-// it. A sample tied to the anchor strongly enough to trust its alignment (at 1 % false
+// it; a sample that misses it against the anchor alone may reach it against the anchor
+// and the other sample merged (when that one agrees), as a press shifted or bent off
+// the anchor may share enough of the finger with the two together. A sample tied to the anchor strongly enough to trust its alignment (at 1 % false
 // acceptance or better) is carried into the anchor's frame elastically and joins the
 // record; a more weakly tied one (a host may set a lower threshold) only counted towards
 // agreement, as its minutiae could land in the wrong places.
@@ -18,7 +20,7 @@ namespace mivex::vandrel {
 
 struct GeneralizeResult {
   bool agreed = false;
-  int weakestScore = 0;  // the lower of the two scores that tie the samples to the anchor
+  int weakestScore = 0;  // the lower of the two scores that tie the samples to the anchor (or to both)
   Features features;
 };
 
