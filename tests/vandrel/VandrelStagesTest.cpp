@@ -143,6 +143,70 @@ TEST(VandrelStages, SkeletonIsOnePixelWideWithOneLinePerRidge) {
       }
 }
 
+// Thinning as plainly as it can be written: each sub-iteration judges every ridge pixel
+// by its eight neighbours before any goes; then staircase corners go, in raster order.
+BytePlane PlainThinning(BytePlane img) {
+  const int w = img.width, h = img.height;
+  auto at = [&](int x, int y) { return x >= 0 && y >= 0 && x < w && y < h && img.at(x, y) != 0; };
+  // P2..P9 clockwise from north.
+  const int nx[8] = {0, 1, 1, 1, 0, -1, -1, -1}, ny[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
+  auto neighbours = [&](int x, int y, bool* p) {
+    for (int i = 0; i < 8; ++i) p[i] = at(x + nx[i], y + ny[i]);
+  };
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (int pass = 0; pass < 2; ++pass) {
+      std::vector<std::pair<int, int>> gone;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          if (!at(x, y)) continue;
+          bool p[8];
+          neighbours(x, y, p);
+          int b = 0, a = 0;
+          for (int i = 0; i < 8; ++i) b += p[i], a += !p[i] && p[(i + 1) % 8];
+          const bool side = pass == 0 ? !(p[0] && p[2] && p[4]) && !(p[2] && p[4] && p[6])
+                                      : !(p[0] && p[2] && p[6]) && !(p[0] && p[4] && p[6]);
+          if (b >= 2 && b <= 6 && a == 1 && side) gone.emplace_back(x, y);
+        }
+      for (const auto& [x, y] : gone) img.at(x, y) = 0;
+      changed = changed || !gone.empty();
+    }
+  }
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      if (!at(x, y)) continue;
+      bool p[8];
+      neighbours(x, y, p);
+      const bool n = p[0], ne = p[1], e = p[2], se = p[3], s = p[4], sw = p[5], wt = p[6], nw = p[7];
+      if ((n && e && !sw && !s && !wt) || (e && s && !nw && !n && !wt) || (s && wt && !ne && !n && !e) ||
+          (wt && n && !se && !s && !e))
+        img.at(x, y) = 0;
+    }
+  return img;
+}
+
+// Thinning, which judges again only pixels whose neighbourhood changed, leaves the
+// skeleton plain thinning leaves: on thick random blobs, where pixels go over many
+// rounds, and on thin ridges with pores.
+TEST(VandrelStages, ThinningGivesThePlainSkeleton) {
+  std::mt19937 rng(31);
+  for (int trial = 0; trial < 12; ++trial) {
+    BytePlane img(61 + trial, 47 + 2 * trial, 0);
+    std::uniform_int_distribution<int> cx(0, img.width - 1), cy(0, img.height - 1), radius(1, 2 + trial % 6);
+    for (int blob = 0; blob < 25; ++blob) {
+      const int x0 = cx(rng), y0 = cy(rng), r = radius(rng);
+      for (int y = std::max(0, y0 - r); y <= std::min(img.height - 1, y0 + r); ++y)
+        for (int x = std::max(0, x0 - r); x <= std::min(img.width - 1, x0 + r); ++x)
+          if ((x - x0) * (x - x0) + (y - y0) * (y - y0) <= r * r) img.at(x, y) = 1;
+    }
+    std::bernoulli_distribution pore(0.03);
+    for (std::uint8_t& v : img.data) v = v && !pore(rng);
+    const BytePlane expected = PlainThinning(img);
+    ThinRidges(img);
+    EXPECT_EQ(img.data, expected.data) << "trial " << trial;
+  }
+}
+
 // Horizontal ridges, one of them cut between x = 100 and x = 150.
 std::vector<std::uint8_t> CutRidge(int& ridgeY) {
   std::vector<std::uint8_t> img = testing::ParallelRidges(256, 288, 0, 10);
@@ -703,6 +767,39 @@ TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
               << static_cast<int>(kernel) << " trial " << trial << " pair " << k;
         }
       }
+    }
+  }
+  RecordProperty("kernels_checked", kernelsChecked);
+}
+
+// The ridge filter of every form this processor has gives the portable code's plane
+// bit for bit: on images whose sides are whole blocks and on images whose last row and
+// column of blocks are cut short, with ridges of several directions and periods.
+TEST(VandrelStages, RidgeFilterKernelsGiveExactlyWhatPortableCodeGives) {
+  GaborBank bank;
+  int kernelsChecked = 0;
+  for (Kernel kernel : {Kernel::BitCount, Kernel::Vector256, Kernel::Vector}) {
+    if (!KernelAvailable(kernel)) continue;
+    ++kernelsChecked;
+    struct Case {
+      int w, h;
+      std::vector<std::uint8_t> img;
+    };
+    const Case cases[] = {{256, 288, testing::Rings(256, 288, 120, 150, 9)},
+                          {251, 283, testing::RingsWithMinutiae(251, 283, 130, 140, 8)},
+                          {200, 197, testing::ParallelRidges(200, 197, 0.7, 11)}};
+    for (const Case& c : cases) {
+      const Stages s = Analyse(c.img, c.w, c.h);
+      const FloatPlane expected = EnhanceRidges(s.normalized.pixels, s.field, s.wavelength, s.mask, bank, Kernel::Portable);
+      const FloatPlane got = EnhanceRidges(s.normalized.pixels, s.field, s.wavelength, s.mask, bank, kernel);
+      ASSERT_EQ(got.data.size(), expected.data.size());
+      int filtered = 0;
+      for (std::size_t i = 0; i < got.data.size(); ++i) {
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(got.data[i]), std::bit_cast<std::uint32_t>(expected.data[i]))
+            << static_cast<int>(kernel) << " " << c.w << "x" << c.h << " pixel " << i;
+        filtered += expected.data[i] != 0;
+      }
+      EXPECT_GT(filtered, c.w * c.h / 4) << c.w << "x" << c.h;
     }
   }
   RecordProperty("kernels_checked", kernelsChecked);

@@ -27,16 +27,6 @@ FloatPlane BoxSmooth(const FloatPlane& in, int radius) {
   return out;
 }
 
-float SampleBilinear(const FloatPlane& blocks, int x, int y) {
-  constexpr int b = params::kBlock;
-  const float fx = (static_cast<float>(x) + 0.5f) / b - 0.5f, fy = (static_cast<float>(y) + 0.5f) / b - 0.5f;
-  const int x0 = static_cast<int>(std::floor(fx)), y0 = static_cast<int>(std::floor(fy));
-  const float ax = fx - static_cast<float>(x0), ay = fy - static_cast<float>(y0);
-  const float v00 = blocks.clamped(x0, y0), v10 = blocks.clamped(x0 + 1, y0);
-  const float v01 = blocks.clamped(x0, y0 + 1), v11 = blocks.clamped(x0 + 1, y0 + 1);
-  return (v00 * (1 - ax) + v10 * ax) * (1 - ay) + (v01 * (1 - ax) + v11 * ax) * ay;
-}
-
 float WrapHalfTurn(float a) {
   constexpr float pi = std::numbers::pi_v<float>;
   a = std::fmod(a, pi);

@@ -156,6 +156,59 @@ PreparedTemplates& RecentTemplates() {
   return cache;
 }
 
+// The working rows of comparisons, kept between calls: a comparison takes a set, or
+// makes one when all are in use, and hands it back, so that a server verifying one
+// pair after another allocates nothing once the rows have grown to its templates.
+// (Not thread_local, for the reason given above.)
+struct Workspace {
+  MatchScratch scratch;
+  MatchResult result;
+};
+class Workspaces {
+ public:
+  // Room for every set kept, so that handing one back never allocates.
+  Workspaces() { free_.reserve(kKept); }
+  class Lease {
+   public:
+    explicit Lease(Workspaces& owner) : owner_(owner), space_(owner.Take()) {}
+    ~Lease() { owner_.Give(std::move(space_)); }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    Workspace& operator*() const { return *space_; }
+
+   private:
+    Workspaces& owner_;
+    std::unique_ptr<Workspace> space_;
+  };
+
+ private:
+  // Sets beyond this many are freed when handed back: as many as threads usually
+  // verify at once.
+  static constexpr std::size_t kKept = 16;
+  std::unique_ptr<Workspace> Take() {
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      if (!free_.empty()) {
+        std::unique_ptr<Workspace> space = std::move(free_.back());
+        free_.pop_back();
+        return space;
+      }
+    }
+    return std::make_unique<Workspace>();
+  }
+  void Give(std::unique_ptr<Workspace> space) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (free_.size() < kKept) free_.push_back(std::move(space));
+  }
+  std::mutex lock_;
+  std::vector<std::unique_ptr<Workspace>> free_;
+};
+
+Workspaces& ComparisonWorkspaces() {
+  static Workspaces spaces;
+  return spaces;
+}
+
 }  // namespace
 
 std::int32_t EngineInitialize() {
@@ -312,7 +365,10 @@ std::int32_t VerifyRecords(const std::uint8_t* record1, const std::uint8_t* reco
     if (t1 == nullptr) return kResultInvalidArgument;
     const std::shared_ptr<const MatchTemplate> t2 = cache.Get(record2);
     if (t2 == nullptr) return kResultInvalidArgument;
-    const MatchResult m = MatchTemplates(*t1, *t2);
+    const Workspaces::Lease lease(ComparisonWorkspaces());
+    Workspace& space = *lease;
+    MatchTemplates(*t1, *t2, space.scratch, space.result);
+    const MatchResult& m = space.result;
     const std::int32_t threshold = setup.parameters.matchThreshold;
     const std::int32_t decision = m.score >= threshold ? 1 : 0;
     const std::int32_t fields[5] = {size, m.score, decision, static_cast<std::int32_t>(m.pairs.size()), threshold};

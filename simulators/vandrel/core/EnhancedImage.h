@@ -5,6 +5,7 @@
 
 #include "ForegroundMask.h"
 #include "Image.h"
+#include "Kernels.h"
 #include "OrientationField.h"
 #include "RidgeWavelength.h"
 
@@ -28,6 +29,6 @@ class GaborBank {
 };
 
 FloatPlane EnhanceRidges(const FloatPlane& normalized, const OrientationField& field, const RidgeWavelength& wavelength,
-                         const ForegroundMask& mask, const GaborBank& bank);
+                         const ForegroundMask& mask, const GaborBank& bank, Kernel kernel = FastestKernel());
 
 }  // namespace mivex::vandrel

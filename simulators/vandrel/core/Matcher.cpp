@@ -28,11 +28,9 @@ using Candidate = MatchCandidate;
 // rotation. Lengths are compared tightly (elastic distortion changes them little);
 // the segment's turn loosely, as each pair's rotation comes from two noisy minutia
 // directions.
-bool Compatible(const MatchTemplate& A, const MatchTemplate& B, const Candidate& p, const Candidate& c) {
+bool Compatible(const Candidate& p, const Candidate& c) {
   if (p.cosRot * c.cosRot + p.sinRot * c.sinRot < kCosDirectionTolerance) return false;
-  const Minutia &p1 = A.minutiae[p.a], &p2 = A.minutiae[c.a];
-  const Minutia &q1 = B.minutiae[p.b], &q2 = B.minutiae[c.b];
-  const float ax = p2.x - p1.x, ay = p2.y - p1.y, bx = q2.x - q1.x, by = q2.y - q1.y;
+  const float ax = c.ax - p.ax, ay = c.ay - p.ay, bx = c.bx - p.bx, by = c.by - p.by;
   const float la = std::sqrt(ax * ax + ay * ay), lb = std::sqrt(bx * bx + by * by);
   if (std::abs(la - lb) > kDistanceTolerance + kDistanceToleranceRelative * la) return false;
   // The rotation of the pair, as the mean of both pairs' rotations.
@@ -45,8 +43,9 @@ bool Compatible(const MatchTemplate& A, const MatchTemplate& B, const Candidate&
 }
 
 Candidate MakeCandidate(const MatchTemplate& A, const MatchTemplate& B, int a, int b, float similarity) {
+  const Minutia &ma = A.minutiae[a], &mb = B.minutiae[b];
   return {similarity, a, b, A.cosDir[a] * B.cosDir[b] + A.sinDir[a] * B.sinDir[b],
-          A.cosDir[a] * B.sinDir[b] - A.sinDir[a] * B.cosDir[b]};
+          A.cosDir[a] * B.sinDir[b] - A.sinDir[a] * B.cosDir[b], ma.x, ma.y, mb.x, mb.y};
 }
 
 struct Rigid {
@@ -137,21 +136,28 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
   constexpr int kSectors = 72;
   constexpr int kSectorReach = 4;
   static_assert(kCosDirectionTolerance >= 0.9397f, "rotations that agree lie within 20 degrees of each other");
-  std::uint64_t sectorMembers[kSectors] = {};
+  // The sectors' members are listed from kSectorReach before the first sector to
+  // kSectorReach past the last, wrapping round, so that the sectors around any one are
+  // consecutive entries.
+  std::uint64_t sectorMembers[kSectors + 2 * kSectorReach] = {};
   std::array<int, kCandidatePairs> sector;
   for (int c = 0; c < count; ++c) {
     constexpr float kTurn = 2 * std::numbers::pi_v<float>;
     const float turn = B.minutiae[candidates[c].b].direction - A.minutiae[candidates[c].a].direction;
     const float turns = turn * (1 / kTurn);
     sector[c] = std::clamp(static_cast<int>((turns - std::floor(turns)) * kSectors), 0, kSectors - 1);
-    sectorMembers[sector[c]] |= bit(c);
+    sectorMembers[kSectorReach + sector[c]] |= bit(c);
+  }
+  for (int d = 0; d < kSectorReach; ++d) {
+    sectorMembers[d] = sectorMembers[kSectors + d];
+    sectorMembers[kSectorReach + kSectors + d] = sectorMembers[kSectorReach + d];
   }
   // What candidate c leaves open: those within reach of its rotation that share no
   // minutia with it.
   std::array<std::uint64_t, kCandidatePairs> leaves;
   for (int c = 0; c < count; ++c) {
     std::uint64_t near = 0;
-    for (int d = -kSectorReach; d <= kSectorReach; ++d) near |= sectorMembers[(sector[c] + kSectors + d) % kSectors];
+    for (int d = 0; d <= 2 * kSectorReach; ++d) near |= sectorMembers[sector[c] + d];
     leaves[c] = near & ~(withA[candidates[c].a] | withB[candidates[c].b]);
   }
   // Judgements so far: judged[x] has bit y when x and y were compared, agrees[x] when
@@ -161,7 +167,7 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
     if (members & judged[c] & ~agrees[c]) return false;
     for (std::uint64_t unjudged = members & ~judged[c]; unjudged != 0; unjudged &= unjudged - 1) {
       const int m = std::countr_zero(unjudged);
-      const bool ok = Compatible(A, B, candidates[m], candidates[c]);
+      const bool ok = Compatible(candidates[m], candidates[c]);
       judged[c] |= bit(m);
       judged[m] |= bit(c);
       if (!ok) return false;
@@ -266,7 +272,7 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
     for (int j : near) {
       const Candidate k = MakeCandidate(A, B, i, j, 0);
       bool ok = true;
-      for (std::size_t s = 0; s < consolidated && ok; ++s) ok = Compatible(A, B, pairs[s], k);
+      for (std::size_t s = 0; s < consolidated && ok; ++s) ok = Compatible(pairs[s], k);
       if (!ok) continue;
       pairs.push_back(k);
       usedA[i] = usedB[j] = 1;

@@ -35,6 +35,7 @@ struct MatchCandidate {
   float similarity;
   int a, b;
   float cosRot, sinRot;  // rotation taking the minutia of a onto that of b
+  float ax, ay, bx, by;   // the two minutiae's positions, at hand for the pairwise tests
 };
 
 // The working rows of one comparison. A caller comparing many templates on one

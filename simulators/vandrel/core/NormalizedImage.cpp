@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "BlockOps.h"
 #include "VandrelParams.h"
@@ -55,11 +56,18 @@ NormalizedImage NormalizeImage(const GrayView& image) {
     out.blockStd.data[i] = std::sqrt(var);
     scale.data[i] = 1.0f / std::max(out.blockStd.data[i], kMinLocalStd);
   }
-  for (int y = 0; y < image.height; ++y)
+  // Both fields have the same blocks: each column's and row's place between them is
+  // found once.
+  std::vector<BlockPlace> columns(static_cast<std::size_t>(image.width));
+  for (int x = 0; x < image.width; ++x) columns[static_cast<std::size_t>(x)] = PlaceBetweenBlocks(x, cols);
+  for (int y = 0; y < image.height; ++y) {
+    const BlockPlace row = PlaceBetweenBlocks(y, rows);
     for (int x = 0; x < image.width; ++x) {
-      const float m = SampleBilinear(mean, x, y), s = SampleBilinear(scale, x, y);
+      const BlockPlace column = columns[static_cast<std::size_t>(x)];
+      const float m = SampleBilinear(mean, column, row), s = SampleBilinear(scale, column, row);
       out.pixels.at(x, y) = (m - image.at(x, y)) * s;
     }
+  }
   return out;
 }
 

@@ -96,14 +96,27 @@ void ThinRidges(BytePlane& img) {
         pad[static_cast<std::size_t>(p)] = 1;
         candidates.push_back(p);
       }
+  // A pixel's verdict in a sub-iteration changes only when a neighbour has gone since
+  // that sub-iteration last judged it: stale[p] has bit k while sub-iteration k has to
+  // judge p (again).
+  std::vector<std::uint8_t> stale(pad.size(), 0);
+  for (int p : candidates) stale[static_cast<std::size_t>(p)] = 3;
   bool changed = true;
   while (changed) {
     changed = false;
     for (int pass = 0; pass < 2; ++pass) {
       removal.clear();
-      for (int p : candidates)
-        if (pad[static_cast<std::size_t>(p)] && kDeletion[pass][code(p)]) removal.push_back(p);
-      for (int p : removal) pad[static_cast<std::size_t>(p)] = 0;
+      const std::uint8_t judge = static_cast<std::uint8_t>(1 << pass);
+      for (int p : candidates) {
+        const std::size_t at = static_cast<std::size_t>(p);
+        if (!pad[at] || !(stale[at] & judge)) continue;
+        stale[at] &= static_cast<std::uint8_t>(~judge);
+        if (kDeletion[pass][code(p)]) removal.push_back(p);
+      }
+      for (int p : removal) {
+        pad[static_cast<std::size_t>(p)] = 0;
+        for (int i = 0; i < 8; ++i) stale[static_cast<std::size_t>(p + offset[i])] = 3;
+      }
       changed = changed || !removal.empty();
     }
     std::erase_if(candidates, [&](int p) { return pad[static_cast<std::size_t>(p)] == 0; });

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <numbers>
 
 #include "PortableMath.h"
@@ -192,6 +193,25 @@ __attribute__((target("avx2"), always_inline)) inline __m256i ByteCounts(__m256i
 __attribute__((target("avx2"), always_inline)) inline __m128i Low32(__m256i x, __m256i lowHalves) {
   return _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(x, lowHalves));
 }
+// For each set of kept lanes among four 64-bit ones, the 32-bit halves that bring the
+// kept lanes to the front in order.
+struct KeptFirstTable {
+  std::int32_t lanes[16][8];
+};
+constexpr KeptFirstTable MakeKeptFirst() {
+  KeptFirstTable t{};
+  for (int keep = 0; keep < 16; ++keep) {
+    int to = 0;
+    for (int lane = 0; lane < 4; ++lane)
+      if (keep >> lane & 1) {
+        t.lanes[keep][2 * to] = 2 * lane;
+        t.lanes[keep][2 * to + 1] = 2 * lane + 1;
+        ++to;
+      }
+  }
+  return t;
+}
+constexpr KeptFirstTable kKeptFirstLanes = MakeKeptFirst();
 __attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate& A, const MatchTemplate& B,
                                                              float least, SimilarPair* out) {
   const std::size_t stride = B.orderedStride;
@@ -206,6 +226,7 @@ __attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate&
   const __m256i lowHalves = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
   const __m128i fewestCommon = _mm_set1_epi32(kMinCommonCells - 1), oneCount = _mm_set1_epi32(1);
   const __m128 one = _mm_set1_ps(1.0f), leastSimilar = _mm_set1_ps(least), minTurn = _mm_set1_ps(kMinPairTurnCos);
+  const __m128i allBits = _mm_set1_epi32(-1);
   const float reach = TurnReach();
   const int na = static_cast<int>(A.byDirection.size());
   int listed = 0;
@@ -216,6 +237,7 @@ __attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate&
     for (int d = 0; d < kCylinderDirections; ++d) aBits[d] = _mm256_set1_epi64x(static_cast<long long>(ci.bits[d]));
     const __m256i aValid = _mm256_set1_epi64x(static_cast<long long>(ci.valid));
     const __m128 cosI = _mm_set1_ps(A.cosDir[i]), sinI = _mm_set1_ps(A.sinDir[i]);
+    const __m256i aIndex = _mm256_set1_epi64x(static_cast<long long>(i) << 16);
     const Runs runs = RunsNear(B, A.sortedDirections[static_cast<std::size_t>(k)], reach);
     for (int run = 0; run < 2; ++run)
       for (int place = runs.from[run]; place < runs.to[run]; place += 4) {
@@ -238,6 +260,17 @@ __attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate&
         const __m128 similarity = _mm_and_ps(_mm_sub_ps(one, ratio), _mm_castsi128_ps(counted));
         const __m128 turn = _mm_add_ps(_mm_mul_ps(cosI, _mm_loadu_ps(cosRow + p)), _mm_mul_ps(sinI, _mm_loadu_ps(sinRow + p)));
         const int keep = _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(turn, minTurn), _mm_cmpge_ps(similarity, leastSimilar)));
+        if (left == 4) {
+          // The four pairs' keys as SimilarPair forms them, the kept ones moved to the
+          // front and all four written: the list has room for every pair visited.
+          const __m256i order = _mm256_cvtepu32_epi64(_mm_xor_si128(_mm_castps_si128(similarity), allBits));
+          const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(indexRow + p));
+          const __m256i keys = _mm256_or_si256(_mm256_slli_epi64(order, 32), _mm256_or_si256(aIndex, index));
+          const __m256i front = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kKeptFirstLanes.lanes[keep]));
+          _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + listed), _mm256_permutevar8x32_epi32(keys, front));
+          listed += __builtin_popcount(static_cast<unsigned>(keep));
+          continue;
+        }
         alignas(16) float similar[4];
         _mm_store_ps(similar, similarity);
         for (int lane = 0; lane < left; ++lane) {
