@@ -277,8 +277,9 @@ Realism FiguresOf(const std::string& name, const ComparedPopulation& c, int refu
 }
 
 // Within `tolerance` (a share) of the span of the real sets' values.
-bool WithinRealSpan(std::int32_t value, const std::vector<Realism>& real, std::int32_t Realism::*field,
-                    double tolerance, double& lo, double& hi) {
+template <typename T>
+bool WithinRealSpan(T value, const std::vector<Realism>& real, T Realism::*field, double tolerance, double& lo,
+                    double& hi) {
   lo = 1e9;
   hi = -1e9;
   for (const Realism& r : real) {
@@ -311,6 +312,11 @@ void PrintRealism(const Realism& sim, const std::vector<Realism>& real) {
   met = WithinRealSpan(sim.genuine10, real, &Realism::genuine10, 0.35, lo, hi);
   std::printf("target genuine 10th percentile within 35 %% of the real sets' (%.0f .. %.0f): %s\n", lo, hi,
               met ? "met" : "missed");
+  // The same on raw similarities, which hold when the score scale is fitted anew.
+  met = WithinRealSpan(sim.raw50, real, &Realism::raw50, 0.35, lo, hi);
+  std::printf("  raw genuine median within 35 %% (%.3f .. %.3f): %s\n", lo, hi, met ? "met" : "missed");
+  met = WithinRealSpan(sim.raw10, real, &Realism::raw10, 0.35, lo, hi);
+  std::printf("  raw genuine 10th percentile within 35 %% (%.3f .. %.3f): %s\n", lo, hi, met ? "met" : "missed");
   std::printf("target FMR at 47 in [0.5 %%, 2 %%]: %s\n", sim.fmr47 >= 0.005 && sim.fmr47 <= 0.02 ? "met" : "missed");
 }
 
