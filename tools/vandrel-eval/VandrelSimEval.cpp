@@ -320,6 +320,26 @@ void PrintRealism(const Realism& sim, const std::vector<Realism>& real) {
   std::printf("target FMR at 47 in [0.5 %%, 2 %%]: %s\n", sim.fmr47 >= 0.005 && sim.fmr47 <= 0.02 ? "met" : "missed");
 }
 
+// Impostors compared without the score scale: the share of simulated impostor pairs
+// that reach the raw similarity which 1 % and 0.1 % of the real sets' pooled impostor
+// pairs reach. A new fit of the scale moves both populations' scores alike, so this
+// is what FMR(47) and FMR(63) of the simulated presses come to on a scale fitted to
+// real impostors (the real sets' few impostor pairs make it a rough figure).
+void PrintImpostorRelation(std::vector<float> simulated, std::vector<float> real) {
+  if (real.size() < 1000 || simulated.empty()) return;
+  std::sort(real.begin(), real.end());
+  std::sort(simulated.begin(), simulated.end());
+  std::printf("simulated impostors at the real sets' own points (raw similarity reached by 1 %% / 0.1 %% of their %zu "
+              "impostor pairs):\n",
+              real.size());
+  for (const int perMille : {10, 1}) {
+    const float point = real[real.size() - real.size() * static_cast<std::size_t>(perMille) / 1000];
+    const auto above = static_cast<std::size_t>(simulated.end() - std::lower_bound(simulated.begin(), simulated.end(), point));
+    std::printf("  %4.1f %% point (raw %.3f): %.2f %% of simulated impostor pairs\n", perMille / 10.0, point,
+                100.0 * static_cast<double>(above) / static_cast<double>(simulated.size()));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -369,6 +389,7 @@ int main(int argc, char** argv) {
   int presses = 0;
   for (const SimFinger& f : RunFingers(o)) presses += f.presses;
   std::vector<Realism> realSets;
+  std::vector<float> realImpostorRaw;
   for (const std::string& folder : o.real) {
     std::vector<std::string> folderFingers;
     std::vector<MatchTemplate> folderTemplates;
@@ -377,10 +398,12 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cannot read folder %s\n", folder.c_str());
       continue;
     }
-    realSets.push_back(FiguresOf(FolderName(folder), CompareAll(FolderName(folder), folderFingers, folderTemplates, nullptr),
-                                 refused, listed));
+    const ComparedPopulation compared = CompareAll(FolderName(folder), folderFingers, folderTemplates, nullptr);
+    realImpostorRaw.insert(realImpostorRaw.end(), compared.raw.impostor.begin(), compared.raw.impostor.end());
+    realSets.push_back(FiguresOf(FolderName(folder), compared, refused, listed));
   }
   PrintRealism(FiguresOf("simulated", sim, rejected, presses), realSets);
+  PrintImpostorRelation(sim.raw.impostor, realImpostorRaw);
 
   if (o.fit) {
     std::vector<RawPopulation> populations{sim.raw};
