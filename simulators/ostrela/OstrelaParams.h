@@ -54,10 +54,12 @@ inline constexpr std::int32_t kBaseAngleScatter = 2500;    // tilt of the whole 
 inline constexpr std::int32_t kWhorlTiltScatter = 8000;     // of the line through the two cores
 // Every finger bends the flow around its singular points in its own way: the angle seen
 // from a point is warped by two harmonics (turn units) before it enters the model.
-inline constexpr std::int32_t kWarpFirstMax = 4000;
+// Together with the wander below this keeps fingers of one class as unlike as real
+// ones: weaker, and impostor pairs match more often than real impostors do.
+inline constexpr std::int32_t kWarpFirstMax = 6000;
 inline constexpr std::int32_t kWarpSecondMax = 1800;
 // Slow wander of the ridge flow over the whole finger (turn units, lattice pixels).
-inline constexpr std::int32_t kFlowWander = 4000;
+inline constexpr std::int32_t kFlowWander = 6500;
 inline constexpr std::int32_t kFlowWanderSpacing = 48;
 
 // Arch ridges: hump height (Q16 slope scale) and width.
