@@ -28,11 +28,9 @@ TPatternClass DrawClass(TRandom& random, std::int32_t finger) {
   while (index < 4 && roll >= p::kClassPermille[index]) roll -= p::kClassPermille[index++];
   auto cls = static_cast<TPatternClass>(index);
   if (cls == TPatternClass::pcLeftLoop || cls == TPatternClass::pcRightLoop) {
-    // Ulnar loops open toward the little finger: to the left on the left hand as seen
-    // on the sensor, to the right on the right hand.
     const bool rightHand = finger >= 6;
-    const bool ulnar = random.Chance(p::kUlnarLoopPermille);
-    cls = (rightHand == ulnar) ? TPatternClass::pcRightLoop : TPatternClass::pcLeftLoop;
+    cls = random.Chance(p::kLeftLoopPermille[rightHand ? 1 : 0]) ? TPatternClass::pcLeftLoop
+                                                                  : TPatternClass::pcRightLoop;
   }
   return cls;
 }
@@ -93,9 +91,73 @@ void PlaceSingularities(TFingerDesign& d, TRandom& random) {
   }
 }
 
+// A band somewhere on the pad of the finger.
+TSkinMark DrawMark(const TFingerShape& shape, TRandom& random, TMarkKind kind) {
+  const bool crease = kind == TMarkKind::mkCrease;
+  const std::int32_t length = crease ? random.Range(p::kCreaseLengthMin, p::kCreaseLengthMax)
+                                     : random.Range(p::kScarLengthMin, p::kScarLengthMax);
+  std::int32_t angle = 0;
+  if (!crease || random.Chance(p::kCreaseAnyDirectionPermille))
+    angle = random.Below(kHalfTurn);
+  else
+    angle = random.Range(-p::kCreaseTiltMax, p::kCreaseTiltMax);
+  // The middle lies well on the skin (the rounded tip is narrower than the pad).
+  const std::int32_t reach = shape.HalfWidth * 7 / 10;
+  std::int32_t midX = shape.CenterX;
+  std::int32_t midY = shape.Top + shape.CapHeight;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const std::int32_t x = shape.CenterX + random.Range(-reach, reach);
+    const std::int32_t y = random.Range(shape.Top + 40, p::kMasterHeight - 40);
+    if (SkinProfileQ16(shape, x, y) < kQ16) continue;
+    midX = x;
+    midY = y;
+    break;
+  }
+  const std::int32_t halfX = static_cast<std::int32_t>(DivRound(std::int64_t{CosQ16(angle)} * length, 2 * kQ16));
+  const std::int32_t halfY = static_cast<std::int32_t>(DivRound(std::int64_t{SinQ16(angle)} * length, 2 * kQ16));
+  TSkinMark mark;
+  mark.Kind = kind;
+  mark.X0 = midX - halfX;
+  mark.Y0 = midY - halfY;
+  mark.X1 = midX + halfX;
+  mark.Y1 = midY + halfY;
+  const std::int32_t bend = crease ? p::kCreaseBendMax : p::kScarBendMax;
+  mark.Bend = random.Range(-bend, bend);
+  mark.HalfWidthQ8 = crease ? random.Range(p::kCreaseHalfWidthMinQ8, p::kCreaseHalfWidthMaxQ8)
+                            : random.Range(p::kScarHalfWidthMinQ8, p::kScarHalfWidthMaxQ8);
+  return mark;
+}
+
+void DrawMarks(TFingerDesign& d, const TPersonTraits& person, TRandom& random) {
+  const std::int32_t creaseChance = p::kCreaseChanceMin + p::kCreaseChanceSpan * person.CreaseTendency / 1000;
+  if (random.Chance(creaseChance)) {
+    // Creased skin seldom has a single crease; the more creased the person, the more.
+    const std::int32_t count = 1 + random.Below(1 + (p::kCreasesMax - 1) * person.CreaseTendency / 1000);
+    for (std::int32_t i = 0; i < count; ++i)
+      d.Marks.push_back(DrawMark(d.Shape, random, TMarkKind::mkCrease));
+  }
+  if (random.Chance(p::kScarPermille)) d.Marks.push_back(DrawMark(d.Shape, random, TMarkKind::mkScar));
+}
+
 }  // namespace
 
-TFingerDesign DesignFinger(std::uint64_t seed, std::int32_t finger) {
+std::uint64_t MasterSeed(std::uint32_t subject, std::int32_t finger) {
+  return MixSeed(MixSeed(0x4f737472656c61ULL, subject), static_cast<std::uint64_t>(finger));
+}
+
+TPersonTraits PersonTraits(std::uint32_t subject) {
+  // Finger numbers are 1..10: the person's own seed mixes in a value no finger has.
+  TRandom random(MixSeed(MixSeed(0x4f737472656c61ULL, subject), 0x706572736f6eULL));
+  TPersonTraits t;
+  t.PeriodQ8 = p::kPersonPeriodMeanQ8 + static_cast<std::int32_t>(
+                                            (std::int64_t{random.NormalQ16()} * p::kPersonPeriodSigmaQ8) >> 16);
+  t.CreaseTendency = random.Below(1001);
+  return t;
+}
+
+TFingerDesign DesignFinger(std::uint32_t subject, std::int32_t finger) {
+  const std::uint64_t seed = MasterSeed(subject, finger);
+  const TPersonTraits person = PersonTraits(subject);
   TRandom random(MixSeed(seed, 0x64657369676eULL));
   TFingerDesign d;
   d.Seed = seed;
@@ -107,9 +169,13 @@ TFingerDesign DesignFinger(std::uint64_t seed, std::int32_t finger) {
   d.CentreX = d.Shape.CenterX + random.Range(-p::kCoreSideShift, p::kCoreSideShift);
   d.CentreY = d.Shape.Top + random.Range(p::kCoreBelowTopMin, p::kCoreBelowTopMax);
   d.BaseAngle = random.Range(-p::kBaseAngleScatter, p::kBaseAngleScatter);
-  d.PeriodQ8 = random.Range(p::kPeriodMinQ8, p::kPeriodMaxQ8);
+  const std::int32_t digit = (finger - 1) % 5;  // thumb 0 .. little finger 4
+  d.PeriodQ8 = Clamp32(std::int64_t{person.PeriodQ8} + p::kFingerPeriodOffsetQ8[digit] +
+                           random.Range(-p::kFingerPeriodScatterQ8, p::kFingerPeriodScatterQ8),
+                       p::kPeriodMinQ8, p::kPeriodMaxQ8);
   PlaceSingularities(d, random);
   DrawWarps(d, random);
+  DrawMarks(d, person, random);
   return d;
 }
 

@@ -31,6 +31,30 @@ struct TFingerShape {
   std::int32_t CapHeight = 0;  // vertical semi-axis of the rounded tip
 };
 
+// A crease or a scar: a gently curved band across the finger, from (X0, Y0) to (X1, Y1)
+// (canvas pixels), its middle pushed Bend pixels to the left of that chord; it tapers
+// toward both ends.
+enum class TMarkKind : std::uint8_t { mkCrease, mkScar };
+
+struct TSkinMark {
+  TMarkKind Kind = TMarkKind::mkCrease;
+  std::int32_t X0 = 0;
+  std::int32_t Y0 = 0;
+  std::int32_t X1 = 0;
+  std::int32_t Y1 = 0;
+  std::int32_t Bend = 0;
+  std::int32_t HalfWidthQ8 = 256;
+};
+
+// What the fingers of one person share: the ridge period they are built around and how
+// prone the skin is to creases (0 .. 1000).
+struct TPersonTraits {
+  std::int32_t PeriodQ8 = 0;
+  std::int32_t CreaseTendency = 0;
+};
+
+TPersonTraits PersonTraits(std::uint32_t subject);
+
 struct TFingerDesign {
   std::uint64_t Seed = 0;
   TPatternClass Class = TPatternClass::pcArch;
@@ -41,10 +65,14 @@ struct TFingerDesign {
   std::int32_t BaseAngle = 0;      // tilt of the whole pattern, turn units
   std::int32_t ArchSlope = 0;      // arch hump strength (Q16 slope), arches only
   std::int32_t PeriodQ8 = 0;       // mean ridge period
+  std::vector<TSkinMark> Marks;    // creases and scars
 };
 
-// Lays out finger `finger` (1..10: L1..L5, R1..R5) from a seed.
-TFingerDesign DesignFinger(std::uint64_t seed, std::int32_t finger);
+// Seed of the master of finger (1..10) of a subject.
+std::uint64_t MasterSeed(std::uint32_t subject, std::int32_t finger);
+
+// Lays out finger `finger` (1..10: L1..L5, R1..R5) of a subject.
+TFingerDesign DesignFinger(std::uint32_t subject, std::int32_t finger);
 
 // Ridge direction per canvas pixel, row-major, in turn units modulo half a turn
 // (0 .. 32767): the model around the singular points, the fingertip bend and a slow

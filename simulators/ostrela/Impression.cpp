@@ -35,17 +35,24 @@ TImpressionParams DrawPlacement(std::uint64_t seed, TPressKind kind) {
   TRandom random(MixSeed(seed, 0x706c616365ULL));
   const std::size_t k = kind == TPressKind::pkPoor ? 1 : (kind == TPressKind::pkLight ? 2 : 0);
   TImpressionParams q;
-  q.OffsetXQ8 = NormalClamped(random, p::kOffsetSigmaX[k], p::kOffsetLimit) * 256 + random.Below(256);
-  q.OffsetYQ8 = (p::kSensorBelowCentre + NormalClamped(random, p::kOffsetSigmaY[k], p::kOffsetLimit)) * 256 +
+  const std::int32_t scatter =
+      random.Chance(p::kWidePlacementPermille) ? random.Range(p::kWideScatterMin, p::kWideScatterMax) : 1000;
+  const auto widened = [scatter](std::int32_t sigma) { return sigma * scatter / 1000; };
+  q.OffsetXQ8 = NormalClamped(random, widened(p::kOffsetSigmaX[k]), p::kOffsetLimit) * 256 + random.Below(256);
+  q.OffsetYQ8 = (p::kSensorBelowCentre + NormalClamped(random, widened(p::kOffsetSigmaY[k]), p::kOffsetLimit)) * 256 +
                 random.Below(256);
-  q.Rotation = NormalClamped(random, p::kRotationSigma[k], p::kRotationLimit);
+  q.Rotation = NormalClamped(random, widened(p::kRotationSigma[k]), p::kRotationLimit);
   q.DistortX = Normal(random, 30);
   q.DistortY = Normal(random, 30);
   q.DistortInner = random.Range(p::kDistortInnerMin, p::kDistortInnerMax);
   q.DistortRamp = random.Range(p::kDistortRampMin, p::kDistortRampMax);
-  q.DistortTurn = Normal(random, p::kDistortTurnSigma[k]);
-  q.DistortShiftXQ8 = Normal(random, p::kDistortShiftSigmaQ8[k]);
-  q.DistortShiftYQ8 = Normal(random, p::kDistortShiftSigmaQ8[k]);
+  const std::int32_t strain =
+      random.Chance(p::kStrainedPermille) ? random.Range(p::kStrainMin, p::kStrainMax) : 1000;
+  const auto strained = [strain](std::int32_t sigma) { return sigma * strain / 1000; };
+  q.DistortTurn = Normal(random, strained(p::kDistortTurnSigma[k]));
+  q.DistortShiftXQ8 = Normal(random, strained(p::kDistortShiftSigmaQ8[k]));
+  q.DistortShiftYQ8 = Normal(random, strained(p::kDistortShiftSigmaQ8[k]));
+  q.WarpQ8 = strained(p::kWarpAmplitudeQ8);
   q.ContactX = Normal(random, 10);
   q.ContactY = p::kContactBelowCentre + Normal(random, 12);
   q.ContactHalfWidth = random.Range(p::kContactHalfWidthMin, p::kContactHalfWidthMax);
@@ -125,8 +132,8 @@ void MapPoint(const TMasterPrint& m, const TImpressionParams& q, const TNoiseFie
     vx += (dx * brake) >> 16;
     vy += (dy * brake) >> 16;
   }
-  vx += (std::int64_t{warpX.At(sx, sy)} * p::kWarpAmplitudeQ8) >> 16;
-  vy += (std::int64_t{warpY.At(sx, sy)} * p::kWarpAmplitudeQ8) >> 16;
+  vx += (std::int64_t{warpX.At(sx, sy)} * q.WarpQ8) >> 16;
+  vy += (std::int64_t{warpY.At(sx, sy)} * q.WarpQ8) >> 16;
   const std::int64_t c = CosQ16(q.Rotation);
   const std::int64_t s = SinQ16(q.Rotation);
   fx = std::int64_t{m.Design.CentreX} * 256 + q.OffsetXQ8 + ((c * vx - s * vy) >> 16);

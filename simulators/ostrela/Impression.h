@@ -28,6 +28,7 @@ struct TImpressionParams {
   std::int32_t DistortTurn = 0;
   std::int32_t DistortShiftXQ8 = 0;
   std::int32_t DistortShiftYQ8 = 0;
+  std::int32_t WarpQ8 = 0;      // amplitude of the small smooth skin warp
   // Contact ellipse in finger pixels relative to the pattern centre, scaled (permille).
   std::int32_t ContactX = 0;
   std::int32_t ContactY = 0;

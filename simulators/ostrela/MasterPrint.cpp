@@ -1,6 +1,7 @@
 #include "MasterPrint.h"
 
 #include "FixedMath.h"
+#include "NoiseField.h"
 #include "OstrelaParams.h"
 #include "Random.h"
 
@@ -48,15 +49,63 @@ void FilterPass(const TGaborBank& bank, const std::vector<std::uint16_t>& kernel
   }
 }
 
-}  // namespace
-
-std::uint64_t MasterSeed(std::uint32_t subject, std::int32_t finger) {
-  return MixSeed(MixSeed(0x4f737472656c61ULL, subject), static_cast<std::uint64_t>(finger));
+// Cuts one crease or scar into the ridges. Across the band the skin lies too deep to
+// touch: ridges give way to valley; a scar's band is edged by a rim that does print.
+// Its edges are ragged, like folded or healed skin.
+void CutMark(TMasterPrint& m, const TSkinMark& mark, const TNoiseField& ragged) {
+  const std::int64_t dx = mark.X1 - mark.X0;
+  const std::int64_t dy = mark.Y1 - mark.Y0;
+  const std::int64_t length2 = dx * dx + dy * dy;
+  const std::int64_t length = ISqrt(static_cast<std::uint64_t>(length2));
+  if (length < 2) return;
+  const bool scar = mark.Kind == TMarkKind::mkScar;
+  const std::int64_t rim = scar ? p::kScarRimQ8 : 0;
+  const std::int64_t reach = (std::int64_t{mark.HalfWidthQ8} * 3 / 2 + rim + p::kMarkEdgeQ8) / 256 + 1;
+  const std::int64_t bend = mark.Bend < 0 ? -mark.Bend : mark.Bend;
+  const auto lo = [](std::int64_t a, std::int64_t b) { return a < b ? a : b; };
+  const auto hi = [](std::int64_t a, std::int64_t b) { return a > b ? a : b; };
+  const std::int32_t x0 = Clamp32(lo(mark.X0, mark.X1) - reach - bend, 0, m.Width - 1);
+  const std::int32_t x1 = Clamp32(hi(mark.X0, mark.X1) + reach + bend, 0, m.Width - 1);
+  const std::int32_t y0 = Clamp32(lo(mark.Y0, mark.Y1) - reach - bend, 0, m.Height - 1);
+  const std::int32_t y1 = Clamp32(hi(mark.Y0, mark.Y1) + reach + bend, 0, m.Height - 1);
+  for (std::int32_t y = y0; y <= y1; ++y) {
+    for (std::int32_t x = x0; x <= x1; ++x) {
+      const std::int64_t px = x - mark.X0;
+      const std::int64_t py = y - mark.Y0;
+      const std::int64_t t = (px * dx + py * dy) * kQ16 / length2;  // Q16 along the chord
+      if (t <= 0 || t >= kQ16) continue;
+      const std::int64_t u = 2 * t - kQ16;                         // -1 .. 1 along the band
+      const std::int64_t u2 = (u * u) >> 16;
+      const std::int64_t across = (px * dy - py * dx) * 256 / length;  // Q8, left of the chord
+      const std::int64_t offset = (std::int64_t{mark.Bend} * 256 * (kQ16 - u2)) >> 16;
+      std::int64_t distance = across - offset;
+      if (distance < 0) distance = -distance;
+      // Tapering toward the ends; the edge wanders by up to half the width.
+      std::int64_t half = (std::int64_t{mark.HalfWidthQ8} * (kQ16 - ((u2 * u2) >> 16))) >> 16;
+      half += (half * ragged.At(x, y)) >> 17;
+      const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(m.Width) + static_cast<std::size_t>(x);
+      std::int64_t height = m.Ridges[i];
+      const std::int64_t deep = SmoothStepQ16((half + p::kMarkEdgeQ8 - distance) * kQ16 / p::kMarkEdgeQ8);
+      height += ((p::kValleyHeight - height) * deep) >> 16;
+      if (scar && half > 0) {
+        // The rim: raised just outside the band, fading outward.
+        const std::int64_t out = distance - half;
+        if (out > 0 && out < rim + p::kMarkEdgeQ8) {
+          const std::int64_t raised = SmoothStepQ16((rim + p::kMarkEdgeQ8 - out) * kQ16 / (rim + p::kMarkEdgeQ8));
+          const std::int64_t raise = ((p::kRimHeight - height) * raised) >> 16;
+          if (raise > 0) height += raise;
+        }
+      }
+      m.Ridges[i] = static_cast<std::int8_t>(Clamp32(height, -127, 127));
+    }
+  }
 }
+
+}  // namespace
 
 TMasterPrint GenerateMaster(const TGaborBank& bank, std::uint32_t subject, std::int32_t finger) {
   TMasterPrint m;
-  m.Design = DesignFinger(MasterSeed(subject, finger), finger);
+  m.Design = DesignFinger(subject, finger);
   m.Width = p::kMasterWidth;
   m.Height = p::kMasterHeight;
   const std::size_t pixels = static_cast<std::size_t>(m.Width) * m.Height;
@@ -138,6 +187,8 @@ TMasterPrint GenerateMaster(const TGaborBank& bank, std::uint32_t subject, std::
           static_cast<std::int8_t>(Clamp32(h, -127, 127));
     }
   }
+  const TNoiseField ragged(MixSeed(m.Design.Seed, 0x7261676765ULL), m.Width, m.Height, 5);
+  for (const TSkinMark& mark : m.Design.Marks) CutMark(m, mark, ragged);
   return m;
 }
 

@@ -20,12 +20,9 @@ struct TMasterPrint {
   std::vector<std::uint8_t> Skin;
 };
 
-// Seed of the master of finger (1..10) of a subject.
-std::uint64_t MasterSeed(std::uint32_t subject, std::int32_t finger);
-
 // Grows the master: orientation and period maps from the design, a few random ridge
 // seeds, then iterated oriented Gabor filtering with saturation until the ridges fill
-// the finger; creases cut across the result.
+// the finger; creases and scars then cut across the ridges.
 TMasterPrint GenerateMaster(const TGaborBank& bank, std::uint32_t subject, std::int32_t finger);
 
 }  // namespace mivex::ostrela

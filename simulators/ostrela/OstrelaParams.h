@@ -30,10 +30,14 @@ inline constexpr std::int32_t kCoreBelowTopMin = 130;
 inline constexpr std::int32_t kCoreBelowTopMax = 175;
 inline constexpr std::int32_t kCoreSideShift = 22;         // horizontal scatter of the centre
 
-// Pattern class frequencies in permille: arch, tented arch, left loop, right loop, whorl.
-inline constexpr std::int32_t kClassPermille[5] = {40, 30, 330, 320, 280};
-// A loop opening toward the little finger (ulnar) is more common on each hand.
-inline constexpr std::int32_t kUlnarLoopPermille = 850;
+// Pattern class frequencies in permille, as large fingerprint collections report them:
+// arch, tented arch, left loop, right loop, whorl.
+inline constexpr std::int32_t kClassPermille[5] = {37, 29, 338, 317, 279};
+// Which way a loop opens depends on the hand: mostly toward the little finger (ulnar),
+// which is to the left on the left hand as seen on the sensor. Share of left loops
+// among the loops of the left and of the right hand, chosen so that over both hands
+// left and right loops keep the shares above (338 / 655 = 516 = (866 + 166) / 2).
+inline constexpr std::int32_t kLeftLoopPermille[2] = {866, 166};
 
 // Singular point layouts (pixels).
 inline constexpr std::int32_t kLoopDeltaDistanceMin = 70;
@@ -50,10 +54,12 @@ inline constexpr std::int32_t kBaseAngleScatter = 2500;    // tilt of the whole 
 inline constexpr std::int32_t kWhorlTiltScatter = 8000;     // of the line through the two cores
 // Every finger bends the flow around its singular points in its own way: the angle seen
 // from a point is warped by two harmonics (turn units) before it enters the model.
-inline constexpr std::int32_t kWarpFirstMax = 4000;
+// Together with the wander below this keeps fingers of one class as unlike as real
+// ones: weaker, and impostor pairs match more often than real impostors do.
+inline constexpr std::int32_t kWarpFirstMax = 6000;
 inline constexpr std::int32_t kWarpSecondMax = 1800;
 // Slow wander of the ridge flow over the whole finger (turn units, lattice pixels).
-inline constexpr std::int32_t kFlowWander = 4000;
+inline constexpr std::int32_t kFlowWander = 6500;
 inline constexpr std::int32_t kFlowWanderSpacing = 48;
 
 // Arch ridges: hump height (Q16 slope scale) and width.
@@ -68,9 +74,15 @@ inline constexpr std::int32_t kTipBendRamp = 110;
 inline constexpr std::int32_t kTipBendSlope = 60000;       // Q16 slope at the sides
 inline constexpr std::int32_t kTipBendHalfWidth = 120;
 
-// Ridge period: mean per finger and slow variation across it (Q8 pixels).
+// Ridge period (Q8 pixels): a person's fingers share a base period (a normal spread
+// between people), thumbs run coarser and little fingers finer, and each finger
+// scatters a little around that; the finger's mean is kept within the limits.
 inline constexpr std::int32_t kPeriodMinQ8 = 7 * 256 + 230;    // 7.9 px
 inline constexpr std::int32_t kPeriodMaxQ8 = 10 * 256 + 51;    // 10.2 px
+inline constexpr std::int32_t kPersonPeriodMeanQ8 = 9 * 256;   // 9.0 px
+inline constexpr std::int32_t kPersonPeriodSigmaQ8 = 115;      // 0.45 px
+inline constexpr std::int32_t kFingerPeriodOffsetQ8[5] = {45, 5, 10, -15, -40};  // thumb .. little finger
+inline constexpr std::int32_t kFingerPeriodScatterQ8 = 70;     // uniform, either way
 inline constexpr std::int32_t kPeriodVariationQ8 = 230;
 inline constexpr std::int32_t kPeriodFieldSpacing = 72;
 inline constexpr std::int32_t kPeriodTipShrinkQ8 = 120;        // finer ridges near the tip
@@ -91,6 +103,31 @@ inline constexpr std::int32_t kGrowthSeedsMin = 160;
 inline constexpr std::int32_t kGrowthSeedsMax = 220;
 inline constexpr std::int32_t kRidgeHeightScale = 96;          // final response to int8 height
 
+// --- Creases and scars ----------------------------------------------------------------
+// Creases are thin lines where the skin folds and does not touch the sensor; how many
+// a person has grows with age and manual work (a per-person tendency, permille).
+inline constexpr std::int32_t kCreaseChanceMin = 120;          // permille of fingers, at tendency 0
+inline constexpr std::int32_t kCreaseChanceSpan = 400;         // added at tendency 1000
+inline constexpr std::int32_t kCreasesMax = 4;
+inline constexpr std::int32_t kCreaseLengthMin = 50;
+inline constexpr std::int32_t kCreaseLengthMax = 220;
+inline constexpr std::int32_t kCreaseHalfWidthMinQ8 = 256;     // 1 px
+inline constexpr std::int32_t kCreaseHalfWidthMaxQ8 = 3 * 256;
+inline constexpr std::int32_t kCreaseBendMax = 14;             // sagitta of the curve
+inline constexpr std::int32_t kCreaseTiltMax = 5000;           // from the horizontal, most creases
+inline constexpr std::int32_t kCreaseAnyDirectionPermille = 300;
+// Scars: a wider band without ridges, edged by a rim of raised tissue that prints.
+inline constexpr std::int32_t kScarPermille = 40;              // of fingers
+inline constexpr std::int32_t kScarLengthMin = 25;
+inline constexpr std::int32_t kScarLengthMax = 110;
+inline constexpr std::int32_t kScarHalfWidthMinQ8 = 2 * 256;
+inline constexpr std::int32_t kScarHalfWidthMaxQ8 = 6 * 256;
+inline constexpr std::int32_t kScarBendMax = 25;
+inline constexpr std::int32_t kScarRimQ8 = 2 * 256;
+inline constexpr std::int32_t kMarkEdgeQ8 = 384;               // a mark's edge fades over 1.5 px
+inline constexpr std::int32_t kValleyHeight = -127;            // ridge height of skin that never touches
+inline constexpr std::int32_t kRimHeight = 70;
+
 
 // --- Impressions: one placement of the finger on the sensor --------------------------
 // The sensor centre lies this far below the pattern centre on a centred press.
@@ -102,15 +139,25 @@ inline constexpr std::int32_t kOffsetSigmaY[3] = {15, 32, 22};
 inline constexpr std::int32_t kOffsetLimit = 70;
 inline constexpr std::int32_t kRotationSigma[3] = {800, 2000, 1100};   // 4.4, 11, 6 degrees
 inline constexpr std::int32_t kRotationLimit = 5500;                    // 30 degrees
+// People do not put a finger down the same way twice: now and then a press lands
+// markedly off the usual spot or turned, its scatter widened by a factor (permille).
+inline constexpr std::int32_t kWidePlacementPermille = 250;
+inline constexpr std::int32_t kWideScatterMin = 2500;
+inline constexpr std::int32_t kWideScatterMax = 4000;
 // Elastic distortion: skin held in the contact core, dragged around it.
 inline constexpr std::int32_t kDistortInnerMin = 35;
 inline constexpr std::int32_t kDistortInnerMax = 75;
 inline constexpr std::int32_t kDistortRampMin = 60;
 inline constexpr std::int32_t kDistortRampMax = 110;
-inline constexpr std::int32_t kDistortTurnSigma[3] = {400, 800, 400};  // 2.2, 4.4 degrees
-inline constexpr std::int32_t kDistortShiftSigmaQ8[3] = {3 * 256, 6 * 256, 3 * 256};
+inline constexpr std::int32_t kDistortTurnSigma[3] = {600, 1000, 600};  // 3.3, 5.5 degrees
+inline constexpr std::int32_t kDistortShiftSigmaQ8[3] = {4 * 256, 7 * 256, 4 * 256};
 inline constexpr std::int32_t kWarpSpacing = 56;                        // small smooth skin warp
-inline constexpr std::int32_t kWarpAmplitudeQ8 = 400;
+inline constexpr std::int32_t kWarpAmplitudeQ8 = 800;
+// Some presses drag or twist the skin much more (pushed sideways, pressed while
+// turning): their distortion and warp are scaled by a factor (permille).
+inline constexpr std::int32_t kStrainedPermille = 300;
+inline constexpr std::int32_t kStrainMin = 2500;
+inline constexpr std::int32_t kStrainMax = 3500;
 inline constexpr std::int32_t kMapGrid = 8;                              // mapping computed every 8 px
 // Contact ellipse (finger pixels) relative to the finger pad, and its scale per kind.
 inline constexpr std::int32_t kContactHalfWidthMin = 115;

@@ -135,11 +135,16 @@ class TGrid {
   std::vector<std::uint8_t> FPixels;
 };
 
-// Settled frame of a good press of `subject`'s finger.
+// Settled frame of a good press of `subject`'s finger, put down on the usual spot and
+// unturned, so that the sheet shows each pattern whole (a press may land far off).
 void GoodPress(const TMasterPrint& master, std::uint32_t runSeed, std::uint32_t subject, std::int32_t finger,
                std::int32_t pressure, bool setPressure, std::vector<std::uint8_t>& image) {
   const std::uint64_t seed = PressSeed(runSeed, 0, subject, finger);
-  TImpressionParams frame = FrameOfPress(DrawPlacement(seed, TPressKind::pkGood), 3, seed);
+  TImpressionParams placement = DrawPlacement(seed, TPressKind::pkGood);
+  placement.OffsetXQ8 = 0;
+  placement.OffsetYQ8 = params::kSensorBelowCentre * 256;
+  placement.Rotation = 0;
+  TImpressionParams frame = FrameOfPress(placement, 3, seed);
   if (setPressure) frame.Pressure = pressure;
   RenderImpression(master, frame, image);
 }

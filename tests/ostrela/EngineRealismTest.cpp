@@ -1,9 +1,11 @@
 // The simulated sensor judged by the feature engine, as the driver will judge it:
-// impressions of one finger match each other and not other fingers, and the extraction
-// scores of good presses leave a few rejected presses per hundred, as a real sensor
-// does; light presses are mostly rejected.
+// impressions of one finger mostly match each other and not other fingers, their
+// scores spread the way real genuine pairs do instead of all reaching the top of the
+// scale, and the extraction scores of good presses leave a few rejected presses per
+// hundred, as a real sensor does; light presses are mostly rejected.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -80,18 +82,15 @@ TEST_F(EngineRealism, ImpressionsMatchTheirOwnFingerOnly) {
           Extract(500 + static_cast<std::uint32_t>(s), 1 + s % 10, TPressKind::pkGood, press, 3));
   constexpr std::int32_t kOnePercent = 47;
   constexpr std::int32_t kOnePerMille = 63;
-  int genuine = 0;
-  int genuineMatched = 0;
+  std::vector<std::int32_t> genuineScores;
   int impostor = 0;
   int impostorOverOnePercent = 0;
   int impostorOverOnePerMille = 0;
   for (int s = 0; s < kFingers; ++s) {
     const auto& mine = records[static_cast<std::size_t>(s)];
     for (int i = 0; i < kPresses; ++i) {
-      for (int j = i + 1; j < kPresses; ++j) {
-        ++genuine;
-        genuineMatched += Similarity(mine[static_cast<std::size_t>(i)], mine[static_cast<std::size_t>(j)]) >= kOnePercent;
-      }
+      for (int j = i + 1; j < kPresses; ++j)
+        genuineScores.push_back(Similarity(mine[static_cast<std::size_t>(i)], mine[static_cast<std::size_t>(j)]));
       for (int t = s + 1; t < kFingers; ++t) {
         ++impostor;
         const std::int32_t score = Similarity(mine[static_cast<std::size_t>(i)], records[static_cast<std::size_t>(t)][0]);
@@ -100,10 +99,29 @@ TEST_F(EngineRealism, ImpressionsMatchTheirOwnFingerOnly) {
       }
     }
   }
-  std::printf("genuine pairs matched %d/%d; impostor pairs at 1 %% %d/%d, at 0.1 %% %d/%d\n", genuineMatched, genuine,
-              impostorOverOnePercent, impostor, impostorOverOnePerMille, impostor);
-  // Misses come from the few presses put down far off the centre or barely touching.
-  EXPECT_GE(genuineMatched * 100, genuine * 80);
+  const int genuine = static_cast<int>(genuineScores.size());
+  const auto reaching = [&genuineScores](std::int32_t score) {
+    return static_cast<int>(std::count_if(genuineScores.begin(), genuineScores.end(),
+                                          [score](std::int32_t s) { return s >= score; }));
+  };
+  const int genuineMatched = reaching(kOnePercent);
+  const int saturated = reaching(2000);
+  std::sort(genuineScores.begin(), genuineScores.end());
+  std::printf("genuine pairs matched %d/%d (10th percentile %d, median %d, %d at 2000); impostor pairs at 1 %% %d/%d, "
+              "at 0.1 %% %d/%d\n",
+              genuineMatched, genuine, genuineScores[static_cast<std::size_t>(genuine / 10)],
+              genuineScores[static_cast<std::size_t>(genuine / 2)], saturated, impostorOverOnePercent, impostor,
+              impostorOverOnePerMille, impostor);
+  // Real genuine pairs miss the 1 % point about one time in ten (the shared real sets'
+  // 10th percentile lies near 55): presses put down far off, dragged or barely
+  // touching overlap too little. These are frames of whole presses, unfiltered by the
+  // driver's checks, so somewhat more miss; most still match.
+  EXPECT_GE(genuineMatched * 100, genuine * 65);
+  EXPECT_LT(genuineMatched, genuine);
+  // Genuine scores spread over the scale as real ones do (from about 20 to the top),
+  // rather than all reaching its top.
+  EXPECT_LT(saturated * 2, genuine);
+  EXPECT_GE(genuineScores[static_cast<std::size_t>(genuine / 2)], 400);
   // Synthetic fingers are as distinct as real ones: impostors reach the engine's
   // thresholds about as rarely as its scale promises (with room for a small sample).
   EXPECT_LE(impostorOverOnePercent * 100, impostor * 4);

@@ -40,7 +40,7 @@ TEST(Design, EveryClassHasItsSingularPoints) {
   std::array<int, 5> seen{};
   for (std::uint32_t subject = 0; subject < 400; ++subject) {
     const std::int32_t finger = 1 + static_cast<std::int32_t>(subject % 10);
-    const TFingerDesign d = DesignFinger(MasterSeed(subject, finger), finger);
+    const TFingerDesign d = DesignFinger(subject, finger);
     int cores = 0;
     int deltas = 0;
     for (const TSingularPoint& p : d.Points) (p.Core ? cores : deltas) += 1;
