@@ -98,6 +98,9 @@ function(mivex_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} mivex_gtest_main)
+  # A test's own files are checks and fixtures; the code under test comes optimised from
+  # its libraries. Unoptimised, a test file compiles in about a quarter of the time.
+  target_compile_options(${name} PRIVATE -O0)
   target_compile_definitions(${name} PRIVATE
     MIVEX_DATA_DIR="${MIVEX_DATA_DIR_NATIVE}"
     MIVEX_TEST_DATA_DIR="${MIVEX_DRIVE_PREFIX}${MIVEX_ROOT}/tests/data"

@@ -11,7 +11,9 @@ dir="$here/build/$tree"
 jobs=${JOBS:-$(nproc)}
 args=(-S "$here" -B "$dir" -G "Unix Makefiles")
 case "$tree" in
-  native) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIVEX_SANITIZE=ON) ;;
+  # Line tables only: enough for the sanitizers' reports, and a fifth less compile time.
+  native) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIVEX_SANITIZE=ON
+                 -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG") ;;
   win32|win64)
     arch=$([ "$tree" = win32 ] && echo i686 || echo x86_64)
     wine_tests=OFF
