@@ -6,6 +6,7 @@
 #include <numbers>
 #include <random>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -624,6 +625,10 @@ TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
   for (int trial = 0; trial < 20; ++trial) {
     const std::vector<Minutia> finger = RandomFinger(rng, 15 + trial * 3);
     const PrintRegion region(finger);
+    const PrintRegion portableRegion(finger, Kernel::Portable);
+    std::vector<std::pair<Kernel, PrintRegion>> byKernel;
+    for (Kernel kernel : {Kernel::BitCount, Kernel::Vector256, Kernel::Vector})
+      if (KernelAvailable(kernel)) byKernel.emplace_back(kernel, PrintRegion(finger, kernel));
     int deep = 0;
     for (float y = -40; y < 340; y += 7)
       for (float x = -40; x < 300; x += 7) {
@@ -648,13 +653,18 @@ TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
         for (int k = 0; k < 64; ++k)
           mismatches += ((inside >> k & 1) != 0) != region.Inside(x + dx[k] * c - dy[k] * s, y + dx[k] * s + dy[k] * c);
         ASSERT_LE(mismatches, 1) << trial << " " << x << "," << y;
-        // The vector form gives the portable answer exactly, for any number of points.
-        if (KernelAvailable(Kernel::Vector)) {
-          const int count = 1 + static_cast<int>(rng() % 64);
-          ASSERT_EQ(region.InsideOffsets(x, y, c, s, dx, dy, count, Kernel::Vector),
-                    region.InsideOffsets(x, y, c, s, dx, dy, count, Kernel::Portable))
-              << trial << " " << x << "," << y << " " << count;
-        }
+        // Every vector form gives the portable answer exactly, for any number of points.
+        const int count = static_cast<int>(rng() % 65);
+        for (Kernel kernel : {Kernel::Vector256, Kernel::Vector})
+          if (KernelAvailable(kernel)) {
+            ASSERT_EQ(region.InsideOffsets(x, y, c, s, dx, dy, count, kernel),
+                      region.InsideOffsets(x, y, c, s, dx, dy, count, Kernel::Portable))
+                << static_cast<int>(kernel) << " " << trial << " " << x << "," << y << " " << count;
+          }
+        // The region's depths do not depend on the form that eroded it.
+        for (const auto& [kernel, other] : byKernel)
+          ASSERT_EQ(portableRegion.ClearRadius(x, y), other.ClearRadius(x, y))
+              << static_cast<int>(kernel) << " " << trial << " " << x << "," << y;
       }
     if (finger.size() >= 40) {
       EXPECT_GT(deep, 0) << trial;  // a full print has a middle
