@@ -23,6 +23,7 @@
 #include "MinutiaeFilter.h"
 #include "NormalizedImage.h"
 #include "OrientationField.h"
+#include "PortableMath.h"
 #include "RidgeSkeleton.h"
 #include "RidgeWavelength.h"
 #include "SimilarPairs.h"
@@ -763,6 +764,9 @@ TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
         ASSERT_TRUE(std::equal(e.bits, e.bits + params::kCylinderDirections, g.bits) && e.valid == g.valid &&
                     e.usable == g.usable)
             << static_cast<int>(kernel) << " trial " << trial << " cylinder " << i;
+        // Pair listing counts the marks two cylinders share without masking them to
+        // their common cells: a cylinder marks its valid cells only.
+        for (std::uint64_t word : e.bits) ASSERT_EQ(word & ~e.valid, 0u) << "trial " << trial << " cylinder " << i;
       }
       ASSERT_EQ(ta.byDirection, portable.byDirection) << static_cast<int>(kernel) << " trial " << trial;
       ASSERT_EQ(ta.byY, portable.byY) << static_cast<int>(kernel) << " trial " << trial;
@@ -780,6 +784,30 @@ TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
     }
   }
   RecordProperty("kernels_checked", kernelsChecked);
+}
+
+// A template's sines and cosines are the engine's own of each direction, bit for bit:
+// of the directions records hold (looked up) and of any other (worked out).
+TEST(VandrelMatcher, TemplateTurnsAreThoseOfTheDirections) {
+  std::mt19937 rng(29);
+  std::uniform_real_distribution<float> any(-7.0f, 7.0f);
+  std::vector<Minutia> minutiae;
+  for (int u = 0; u < 240; ++u) minutiae.push_back(At(10.0f + static_cast<float>(u), 20, UnitsToDirection(u), MinutiaKind::Ending));
+  for (int k = 0; k < 200; ++k) minutiae.push_back(At(10, 30.0f + static_cast<float>(k), any(rng), MinutiaKind::Ending));
+  // Next to the record directions, one step of the float either way.
+  for (int u = 0; u < 240; u += 7) {
+    const float d = UnitsToDirection(u);
+    minutiae.push_back(At(5, 5, std::nextafter(d, 10.0f), MinutiaKind::Ending));
+    minutiae.push_back(At(5, 5, std::nextafter(d, -10.0f), MinutiaKind::Ending));
+  }
+  MatchTemplate t;
+  BuildMatchTemplate(minutiae, t);
+  for (std::size_t i = 0; i < minutiae.size(); ++i) {
+    float s, c;
+    pm::SinCos(minutiae[i].direction, s, c);
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(t.sinDir[i]), std::bit_cast<std::uint32_t>(s)) << i;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(t.cosDir[i]), std::bit_cast<std::uint32_t>(c)) << i;
+  }
 }
 
 // The ridge filter of every form this processor has gives the portable code's plane

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "BlockOps.h"
+#include "FeatureRecord.h"
 #include "PortableMath.h"
 #include "VectorIntrinsics.h"
 
@@ -694,15 +695,39 @@ std::size_t PlaceRun(const PlacementRows& r, std::size_t a, std::size_t first, s
 
 }  // namespace
 
+// Sines and cosines of the directions records hold (whole 240ths of a turn, as decoding
+// makes them), worked out once. Any other direction is worked out when met.
+class RecordTurns {
+ public:
+  RecordTurns() {
+    for (int u = 0; u < kTurnSteps; ++u) {
+      direction_[u] = UnitsToDirection(u);
+      pm::SinCos(direction_[u], sin_[u], cos_[u]);
+    }
+  }
+  void SinCos(float direction, float& s, float& c) const {
+    const float steps = direction * kStepsPerRadian + 0.5f;
+    const int u = steps >= 0 && steps < kTurnSteps ? static_cast<int>(steps) : 0;
+    // The very same number, bit for bit, gives the very same sine and cosine.
+    if (std::bit_cast<std::uint32_t>(direction_[u]) == std::bit_cast<std::uint32_t>(direction)) {
+      s = sin_[u], c = cos_[u];
+      return;
+    }
+    pm::SinCos(direction, s, c);
+  }
+
+ private:
+  float direction_[kTurnSteps], sin_[kTurnSteps], cos_[kTurnSteps];
+};
+
 void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, Kernel kernel) {
+  static const RecordTurns turns;
   const std::size_t n = minutiae.size();
   t.minutiae = minutiae;
   t.cosDir.resize(n);
   t.sinDir.resize(n);
   t.cylinders.assign(n, Cylinder{});
-  for (std::size_t i = 0; i < n; ++i) {
-    pm::SinCos(minutiae[i].direction, t.sinDir[i], t.cosDir[i]);
-  }
+  for (std::size_t i = 0; i < n; ++i) turns.SinCos(minutiae[i].direction, t.sinDir[i], t.cosDir[i]);
   // Working rows, in one block of floats and one of integers.
   std::vector<float> floats(7 * n);
   std::vector<std::int32_t> ints(8 * n + kNearListSlack, 0);

@@ -16,7 +16,7 @@
 namespace mivex::vandrel {
 
 struct Cylinder {
-  std::uint64_t bits[params::kCylinderDirections];  // one word of 64 spatial cells per direction bin
+  std::uint64_t bits[params::kCylinderDirections];  // one word of 64 spatial cells per direction bin, valid ones only
   std::uint64_t valid;                              // spatial cells inside the print
   bool usable;                                      // enough neighbours and valid cells to compare
 };

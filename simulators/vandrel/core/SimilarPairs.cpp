@@ -53,6 +53,8 @@ inline Runs RunsNear(const MatchTemplate& B, float direction, float reach) {
 // The cylinders' differing and total marks over their common valid cells: |a xor b|
 // and |a| + |b| = |a xor b| + 2 |a and b|; both 0 when too few cells are common.
 // Without branches: which pairs have enough cells in common is data, not a pattern.
+// A cylinder marks only its valid cells, so the marks both have lie in the common
+// cells without masking.
 struct MarkCounts {
   int diff = 0, norm = 0;
 };
@@ -62,9 +64,8 @@ template <typename Count>
   const bool enough = count(v) >= kMinCommonCells;
   int diff = 0, both = 0;
   for (int d = 0; d < kCylinderDirections; ++d) {
-    const std::uint64_t x = a.bits[d] & v, y = b.bits[d] & v;
-    diff += count(x ^ y);
-    both += count(x & y);
+    diff += count((a.bits[d] ^ b.bits[d]) & v);
+    both += count(a.bits[d] & b.bits[d]);
   }
   return {enough ? diff : 0, enough ? diff + 2 * both : 0};
 }
@@ -160,7 +161,7 @@ __attribute__((target("avx512f,avx512vl,avx512vpopcntdq"))) int CollectVector(co
         for (int d = 0; d < kCylinderDirections; ++d) {
           const __m512i b = _mm512_loadu_si512(words + static_cast<std::size_t>(d) * stride + p);
           diff = _mm512_add_epi64(diff, _mm512_popcnt_epi64(_mm512_and_si512(_mm512_xor_si512(aBits[d], b), v)));
-          both = _mm512_add_epi64(both, _mm512_popcnt_epi64(_mm512_and_si512(_mm512_and_si512(aBits[d], b), v)));
+          both = _mm512_add_epi64(both, _mm512_popcnt_epi64(_mm512_and_si512(aBits[d], b)));
         }
         const __m512i norm = _mm512_add_epi64(diff, _mm512_add_epi64(both, both));
         const __mmask8 counted = enough & _mm512_cmpgt_epi64_mask(norm, zero);
@@ -249,7 +250,7 @@ __attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate&
           const __m256i b =
               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + static_cast<std::size_t>(d) * stride + p));
           diff8 = _mm256_add_epi8(diff8, ByteCounts(_mm256_and_si256(_mm256_xor_si256(aBits[d], b), v), table, nibble));
-          both8 = _mm256_add_epi8(both8, ByteCounts(_mm256_and_si256(_mm256_and_si256(aBits[d], b), v), table, nibble));
+          both8 = _mm256_add_epi8(both8, ByteCounts(_mm256_and_si256(aBits[d], b), table, nibble));
         }
         const __m128i common = Low32(_mm256_sad_epu8(ByteCounts(v, table, nibble), zero), lowHalves);
         const __m128i diff = Low32(_mm256_sad_epu8(diff8, zero), lowHalves);
