@@ -6,6 +6,7 @@
 #include <numbers>
 #include <random>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@
 #include "MinutiaeFilter.h"
 #include "NormalizedImage.h"
 #include "OrientationField.h"
+#include "PortableMath.h"
 #include "RidgeSkeleton.h"
 #include "RidgeWavelength.h"
 #include "SimilarPairs.h"
@@ -624,6 +626,10 @@ TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
   for (int trial = 0; trial < 20; ++trial) {
     const std::vector<Minutia> finger = RandomFinger(rng, 15 + trial * 3);
     const PrintRegion region(finger);
+    const PrintRegion portableRegion(finger, Kernel::Portable);
+    std::vector<std::pair<Kernel, PrintRegion>> byKernel;
+    for (Kernel kernel : {Kernel::BitCount, Kernel::Vector256, Kernel::Vector})
+      if (KernelAvailable(kernel)) byKernel.emplace_back(kernel, PrintRegion(finger, kernel));
     int deep = 0;
     for (float y = -40; y < 340; y += 7)
       for (float x = -40; x < 300; x += 7) {
@@ -648,13 +654,18 @@ TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
         for (int k = 0; k < 64; ++k)
           mismatches += ((inside >> k & 1) != 0) != region.Inside(x + dx[k] * c - dy[k] * s, y + dx[k] * s + dy[k] * c);
         ASSERT_LE(mismatches, 1) << trial << " " << x << "," << y;
-        // The vector form gives the portable answer exactly, for any number of points.
-        if (KernelAvailable(Kernel::Vector)) {
-          const int count = 1 + static_cast<int>(rng() % 64);
-          ASSERT_EQ(region.InsideOffsets(x, y, c, s, dx, dy, count, Kernel::Vector),
-                    region.InsideOffsets(x, y, c, s, dx, dy, count, Kernel::Portable))
-              << trial << " " << x << "," << y << " " << count;
-        }
+        // Every vector form gives the portable answer exactly, for any number of points.
+        const int count = static_cast<int>(rng() % 65);
+        for (Kernel kernel : {Kernel::Vector256, Kernel::Vector})
+          if (KernelAvailable(kernel)) {
+            ASSERT_EQ(region.InsideOffsets(x, y, c, s, dx, dy, count, kernel),
+                      region.InsideOffsets(x, y, c, s, dx, dy, count, Kernel::Portable))
+                << static_cast<int>(kernel) << " " << trial << " " << x << "," << y << " " << count;
+          }
+        // The region's depths do not depend on the form that eroded it.
+        for (const auto& [kernel, other] : byKernel)
+          ASSERT_EQ(portableRegion.ClearRadius(x, y), other.ClearRadius(x, y))
+              << static_cast<int>(kernel) << " " << trial << " " << x << "," << y;
       }
     if (finger.size() >= 40) {
       EXPECT_GT(deep, 0) << trial;  // a full print has a middle
@@ -753,6 +764,9 @@ TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
         ASSERT_TRUE(std::equal(e.bits, e.bits + params::kCylinderDirections, g.bits) && e.valid == g.valid &&
                     e.usable == g.usable)
             << static_cast<int>(kernel) << " trial " << trial << " cylinder " << i;
+        // Pair listing counts the marks two cylinders share without masking them to
+        // their common cells: a cylinder marks its valid cells only.
+        for (std::uint64_t word : e.bits) ASSERT_EQ(word & ~e.valid, 0u) << "trial " << trial << " cylinder " << i;
       }
       ASSERT_EQ(ta.byDirection, portable.byDirection) << static_cast<int>(kernel) << " trial " << trial;
       ASSERT_EQ(ta.byY, portable.byY) << static_cast<int>(kernel) << " trial " << trial;
@@ -770,6 +784,30 @@ TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
     }
   }
   RecordProperty("kernels_checked", kernelsChecked);
+}
+
+// A template's sines and cosines are the engine's own of each direction, bit for bit:
+// of the directions records hold (looked up) and of any other (worked out).
+TEST(VandrelMatcher, TemplateTurnsAreThoseOfTheDirections) {
+  std::mt19937 rng(29);
+  std::uniform_real_distribution<float> any(-7.0f, 7.0f);
+  std::vector<Minutia> minutiae;
+  for (int u = 0; u < 240; ++u) minutiae.push_back(At(10.0f + static_cast<float>(u), 20, UnitsToDirection(u), MinutiaKind::Ending));
+  for (int k = 0; k < 200; ++k) minutiae.push_back(At(10, 30.0f + static_cast<float>(k), any(rng), MinutiaKind::Ending));
+  // Next to the record directions, one step of the float either way.
+  for (int u = 0; u < 240; u += 7) {
+    const float d = UnitsToDirection(u);
+    minutiae.push_back(At(5, 5, std::nextafter(d, 10.0f), MinutiaKind::Ending));
+    minutiae.push_back(At(5, 5, std::nextafter(d, -10.0f), MinutiaKind::Ending));
+  }
+  MatchTemplate t;
+  BuildMatchTemplate(minutiae, t);
+  for (std::size_t i = 0; i < minutiae.size(); ++i) {
+    float s, c;
+    pm::SinCos(minutiae[i].direction, s, c);
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(t.sinDir[i]), std::bit_cast<std::uint32_t>(s)) << i;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(t.cosDir[i]), std::bit_cast<std::uint32_t>(c)) << i;
+  }
 }
 
 // The ridge filter of every form this processor has gives the portable code's plane

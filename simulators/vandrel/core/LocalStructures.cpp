@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "BlockOps.h"
+#include "FeatureRecord.h"
 #include "PortableMath.h"
 #include "VectorIntrinsics.h"
 
@@ -181,10 +182,56 @@ __attribute__((target("avx512f"), always_inline)) inline void SortBlocks(const f
   }
 }
 
-// The same counts compiled for 256-bit vectors: the compiler counts eight keys at a
-// time with the same comparisons.
+// The same counts with 256-bit vectors, eight keys to a block.
+template <int Blocks>
+__attribute__((target("avx2"), always_inline)) inline void SortBlocks256(const float* key, int n, float* keys,
+                                                                         int* order) {
+  __m256i place[Blocks];
+  __m256 block[Blocks];
+  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  for (int b = 0; b < Blocks; ++b) {
+    const __m256i index = _mm256_add_epi32(lane, _mm256_set1_epi32(8 * b));
+    block[b] = _mm256_maskload_ps(key + 8 * b, _mm256_cmpgt_epi32(_mm256_set1_epi32(n), index));
+    place[b] = _mm256_setzero_si256();
+  }
+  for (int j = 0; j < n; ++j) {
+    const __m256 k = _mm256_set1_ps(key[j]);
+    // Lane numbers less j: above zero for the keys after j.
+    const __m256i after = _mm256_sub_epi32(lane, _mm256_set1_epi32(j));
+    for (int b = 0; b < Blocks; ++b) {
+      // Key j comes first for the keys above it, and for the equal ones after it.
+      const __m256 later =
+          _mm256_castsi256_ps(_mm256_cmpgt_epi32(_mm256_add_epi32(after, _mm256_set1_epi32(8 * b)), _mm256_setzero_si256()));
+      const __m256 before = _mm256_or_ps(_mm256_cmp_ps(k, block[b], _CMP_LT_OQ),
+                                         _mm256_and_ps(later, _mm256_cmp_ps(k, block[b], _CMP_EQ_OQ)));
+      place[b] = _mm256_sub_epi32(place[b], _mm256_castps_si256(before));
+    }
+  }
+  alignas(32) std::int32_t at[8 * Blocks];
+  for (int b = 0; b < Blocks; ++b) _mm256_store_si256(reinterpret_cast<__m256i*>(at + 8 * b), place[b]);
+  for (int i = 0; i < n; ++i) {
+    keys[at[i]] = key[i];
+    order[at[i]] = i;
+  }
+}
+
+// Up to 80 keys (a record's most) in blocks held in registers; more by the compiled
+// counting loop.
 __attribute__((target("avx2"))) void SortVector256(const float* key, int n, float* keys, int* order) {
-  SortCounting(key, n, keys, order);
+  switch ((n + 7) / 8) {
+    case 0: return;
+    case 1: return SortBlocks256<1>(key, n, keys, order);
+    case 2: return SortBlocks256<2>(key, n, keys, order);
+    case 3: return SortBlocks256<3>(key, n, keys, order);
+    case 4: return SortBlocks256<4>(key, n, keys, order);
+    case 5: return SortBlocks256<5>(key, n, keys, order);
+    case 6: return SortBlocks256<6>(key, n, keys, order);
+    case 7: return SortBlocks256<7>(key, n, keys, order);
+    case 8: return SortBlocks256<8>(key, n, keys, order);
+    case 9: return SortBlocks256<9>(key, n, keys, order);
+    case 10: return SortBlocks256<10>(key, n, keys, order);
+    default: return SortCounting(key, n, keys, order);
+  }
 }
 
 // Up to 128 keys.
@@ -217,9 +264,61 @@ void SortByKey(std::span<const float> key, std::vector<float>& keys, std::vector
   SortPortable(key.data(), n, keys.data(), order.data());
 }
 
+// One 3 x 3 erosion of a raster of w-cell rows: `along` takes the minimum along the
+// raster, `next` that across its rows, and every cell of `next` adds to its depth.
+// Returns whether any cell survived.
+[[gnu::always_inline]] inline bool ErodeLoops(const std::uint8_t* eroded, std::uint8_t* along, std::uint8_t* next,
+                                              std::uint8_t* depth, std::size_t size, std::size_t w) {
+  for (std::size_t i = 1; i + 1 < size; ++i) along[i] = std::min({eroded[i - 1], eroded[i], eroded[i + 1]});
+  std::uint8_t any = 0;
+  for (std::size_t i = w; i + w < size; ++i) {
+    next[i] = std::min({along[i - w], along[i], along[i + w]});
+    depth[i] = static_cast<std::uint8_t>(depth[i] + next[i]);
+    any |= next[i];
+  }
+  return any != 0;
+}
+
+#ifdef VANDREL_X86
+// Sixteen cells at a time (SSE2, which every x86 build of the engine has), the last
+// few by the loops above; minima of bytes are exact, so the depths are the same.
+bool ErodeVector(const std::uint8_t* eroded, std::uint8_t* along, std::uint8_t* next, std::uint8_t* depth,
+                 std::size_t size, std::size_t w) {
+  const auto load = [](const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+  const auto store = [](std::uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); };
+  // The along-row minima the cross-row pass reads must all be there before it starts.
+  std::size_t i = 1;
+  for (; i + 17 <= size; i += 16) store(along + i, _mm_min_epu8(_mm_min_epu8(load(eroded + i - 1), load(eroded + i)), load(eroded + i + 1)));
+  for (; i + 1 < size; ++i) along[i] = std::min({eroded[i - 1], eroded[i], eroded[i + 1]});
+  __m128i any = _mm_setzero_si128();
+  i = w;
+  for (; i + w + 16 <= size; i += 16) {
+    const __m128i m = _mm_min_epu8(_mm_min_epu8(load(along + i - w), load(along + i)), load(along + i + w));
+    store(next + i, m);
+    store(depth + i, _mm_add_epi8(load(depth + i), m));
+    any = _mm_or_si128(any, m);
+  }
+  std::uint8_t rest = 0;
+  for (; i + w < size; ++i) {
+    next[i] = std::min({along[i - w], along[i], along[i + w]});
+    depth[i] = static_cast<std::uint8_t>(depth[i] + next[i]);
+    rest |= next[i];
+  }
+  return rest != 0 || _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF;
+}
+#endif
+
+bool ErodeOnce(const std::uint8_t* eroded, std::uint8_t* along, std::uint8_t* next, std::uint8_t* depth,
+               std::size_t size, std::size_t w, Kernel kernel) {
+#ifdef VANDREL_X86
+  if (kernel != Kernel::Portable) return ErodeVector(eroded, along, next, depth, size, w);
+#endif
+  return ErodeLoops(eroded, along, next, depth, size, w);
+}
+
 }  // namespace
 
-PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
+PrintRegion::PrintRegion(const std::vector<Minutia>& m, Kernel kernel) {
   if (m.empty()) return;
   float minX = m[0].x, minY = m[0].y, maxX = m[0].x, maxY = m[0].y;
   for (const Minutia& p : m) {
@@ -236,30 +335,45 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
   h_ = static_cast<int>((maxY - minY + 2 * margin) / kRasterCell) + 3;
   const std::size_t w = static_cast<std::size_t>(w_);
   // A cell is near a minutia when within r cells of the minutia's cell. The extents of
-  // the near cells of every row and column come straight from the minutiae.
+  // the near cells of every row and column (frame cells aside) come from the outermost
+  // minutiae of the rows and columns within r of it: first those of each row and
+  // column, then the extents.
   const int r = static_cast<int>(margin / kRasterCell);
-  std::vector<int> extents(2 * static_cast<std::size_t>(h_) + 2 * w);
+  std::vector<int> extents(4 * static_cast<std::size_t>(h_) + 4 * w);
   int* left = extents.data();
   int* right = left + h_;
   int* top = right + h_;
   int* bottom = top + w_;
-  std::fill(left, right, w_);
-  std::fill(right, top, -1);
-  std::fill(top, bottom, h_);
-  std::fill(bottom, bottom + w_, -1);
+  int* rowFirst = bottom + w_;
+  int* rowLast = rowFirst + h_;
+  int* columnFirst = rowLast + h_;
+  int* columnLast = columnFirst + w_;
+  std::fill(rowFirst, rowLast, w_);
+  std::fill(rowLast, columnFirst, -1);
+  std::fill(columnFirst, columnLast, h_);
+  std::fill(columnLast, columnLast + w_, -1);
   for (const Minutia& p : m) {
     const int cx = static_cast<int>((p.x - x0_) / kRasterCell), cy = static_cast<int>((p.y - y0_) / kRasterCell);
-    const int x0 = std::max(1, cx - r), x1 = std::min(w_ - 2, cx + r);
-    const int y0 = std::max(1, cy - r), y1 = std::min(h_ - 2, cy + r);
-    for (int y = y0; y <= y1; ++y) {
-      left[y] = std::min(left[y], x0);
-      right[y] = std::max(right[y], x1);
-    }
-    for (int x = x0; x <= x1; ++x) {
-      top[x] = std::min(top[x], y0);
-      bottom[x] = std::max(bottom[x], y1);
-    }
+    rowFirst[cy] = std::min(rowFirst[cy], cx);
+    rowLast[cy] = std::max(rowLast[cy], cx);
+    columnFirst[cx] = std::min(columnFirst[cx], cy);
+    columnLast[cx] = std::max(columnLast[cx], cy);
   }
+  const auto spread = [r](const int* first, const int* last, int* from, int* to, int length, int across) {
+    from[0] = from[length - 1] = across;
+    to[0] = to[length - 1] = -1;
+    for (int y = 1; y + 1 < length; ++y) {
+      int lo = across, hi = -1;
+      for (int k = std::max(0, y - r); k <= std::min(length - 1, y + r); ++k) {
+        lo = std::min(lo, first[k]);
+        hi = std::max(hi, last[k]);
+      }
+      from[y] = hi < 0 ? across : std::max(1, lo - r);
+      to[y] = hi < 0 ? -1 : std::min(across - 2, hi + r);
+    }
+  };
+  spread(rowFirst, rowLast, left, right, h_, w_);
+  spread(columnFirst, columnLast, top, bottom, w_, h_);
   // Inside: between the outermost near cells of its row and of its column.
   const std::size_t size = w * static_cast<std::size_t>(h_);
   std::vector<std::uint8_t> rasters(3 * size, 0);
@@ -277,14 +391,7 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m) {
   depth_.assign(size + kReadSlack, 0);
   std::copy(eroded, eroded + size, depth_.begin());
   for (int k = 1; k < kDepthCap; ++k) {
-    for (std::size_t i = 1; i + 1 < size; ++i) along[i] = std::min({eroded[i - 1], eroded[i], eroded[i + 1]});
-    std::uint8_t any = 0;
-    for (std::size_t i = w; i + w < size; ++i) {
-      next[i] = std::min({along[i - w], along[i], along[i + w]});
-      depth_[i] = static_cast<std::uint8_t>(depth_[i] + next[i]);
-      any |= next[i];
-    }
-    if (!any) break;
+    if (!ErodeOnce(eroded, along, next, depth_.data(), size, w, kernel)) break;
     std::swap(eroded, next);
   }
 }
@@ -319,10 +426,34 @@ std::uint64_t InsidePortable(const RasterView& r, const float* dx, const float* 
 
 #ifdef VANDREL_X86
 VANDREL_INTRINSICS_BEGIN
-// The same positions and cells, the compiler placing eight points at a time.
+// Eight points at a time, the same arithmetic step by step; the cells are read by
+// gathering four bytes at each (the low one is the cell's). Points off the raster, and
+// lanes past the count, gather nothing and read as outside, as the frame cell the
+// portable code reads for the former is.
 __attribute__((target("avx2"))) std::uint64_t InsideVector256(const RasterView& r, const float* dx, const float* dy,
                                                                int count) {
-  return InsideCells(r, dx, dy, count);
+  const __m256 ox = _mm256_set1_ps(r.ox), oy = _mm256_set1_ps(r.oy), cs = _mm256_set1_ps(r.cs), sn = _mm256_set1_ps(r.sn);
+  const __m256 w = _mm256_set1_ps(static_cast<float>(r.w)), h = _mm256_set1_ps(static_cast<float>(r.h));
+  const __m256 zero = _mm256_setzero_ps();
+  const __m256i width = _mm256_set1_epi32(r.w), lowByte = _mm256_set1_epi32(0xFF);
+  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const int* const cells = reinterpret_cast<const int*>(r.depth);
+  std::uint64_t inside = 0;
+  for (int k = 0; k < count; k += 8) {
+    const __m256i lanes = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - k), lane);
+    const __m256 x = _mm256_maskload_ps(dx + k, lanes), y = _mm256_maskload_ps(dy + k, lanes);
+    const __m256 fx = _mm256_sub_ps(_mm256_add_ps(ox, _mm256_mul_ps(x, cs)), _mm256_mul_ps(y, sn));
+    const __m256 fy = _mm256_add_ps(_mm256_add_ps(oy, _mm256_mul_ps(x, sn)), _mm256_mul_ps(y, cs));
+    const __m256 within = _mm256_and_ps(
+        _mm256_and_ps(_mm256_castsi256_ps(lanes), _mm256_and_ps(_mm256_cmp_ps(fx, zero, _CMP_GE_OQ), _mm256_cmp_ps(fy, zero, _CMP_GE_OQ))),
+        _mm256_and_ps(_mm256_cmp_ps(fx, w, _CMP_LT_OQ), _mm256_cmp_ps(fy, h, _CMP_LT_OQ)));
+    const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_cvttps_epi32(fy), width), _mm256_cvttps_epi32(fx));
+    const __m256i got = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), cells, at, _mm256_castps_si256(within), 1);
+    const __m256i outside = _mm256_cmpeq_epi32(_mm256_and_si256(got, lowByte), _mm256_setzero_si256());
+    const unsigned in = ~static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(outside))) & 0xFFu;
+    inside |= static_cast<std::uint64_t>(in) << k;
+  }
+  return inside;
 }
 
 // Sixteen points at a time, the same arithmetic step by step; the cells are read by
@@ -375,9 +506,12 @@ struct PlacementRows {
 // frame of minutia k (cellJ, binsJ) and of minutia k in the frame of the run's minutia
 // (cellI, binsI); then the places of the near ones, in order.
 struct Placements {
-  std::int32_t *cellI, *binsI, *cellJ, *binsJ, *nearList;
-  std::int32_t* isNear;  // working room: all ones where near, else zero
+  std::int32_t *cellI, *binsI, *cellJ, *binsJ;
+  std::int32_t* nearList;  // with room for kNearListSlack entries more than the run
+  std::int32_t* isNear;    // working room: all ones where near, else zero
 };
+// The 256-bit form writes eight places at a time, of which only the near ones count.
+constexpr std::size_t kNearListSlack = 8;
 
 constexpr float kReach = kCylinderRadius + kCylinderSpread;
 
@@ -423,11 +557,75 @@ std::size_t PlaceRunPortable(const PlacementRows& r, std::size_t a, std::size_t 
 
 #ifdef VANDREL_X86
 VANDREL_INTRINSICS_BEGIN
-// The same loops, the compiler placing eight at a time.
+// MarkCell, eight at a time.
+__attribute__((target("avx2"), always_inline)) inline __m256i MarkCellVector256(__m256 px, __m256 py) {
+  const __m256 scale = _mm256_set1_ps(kMarkScale), centre = _mm256_set1_ps(kMarkCentre);
+  const __m256 low = _mm256_set1_ps(1.0f), high = _mm256_set1_ps(static_cast<float>(kMarkSide));
+  const __m256i one = _mm256_set1_epi32(1), side = _mm256_set1_epi32(kMarkSide);
+  const __m256 fx = _mm256_min_ps(_mm256_max_ps(_mm256_add_ps(_mm256_mul_ps(px, scale), centre), low), high);
+  const __m256 fy = _mm256_min_ps(_mm256_max_ps(_mm256_add_ps(_mm256_mul_ps(py, scale), centre), low), high);
+  return _mm256_sub_epi32(
+      _mm256_add_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(_mm256_cvttps_epi32(fy), one), side), _mm256_cvttps_epi32(fx)),
+      one);
+}
+
+// For each set of near lanes among eight, their lane numbers in order.
+struct NearLanesTable {
+  std::uint8_t lanes[256][8];
+};
+constexpr NearLanesTable MakeNearLanes() {
+  NearLanesTable t{};
+  for (int near = 0; near < 256; ++near) {
+    int to = 0;
+    for (int lane = 0; lane < 8; ++lane)
+      if (near >> lane & 1) t.lanes[near][to++] = static_cast<std::uint8_t>(lane);
+  }
+  return t;
+}
+constexpr NearLanesTable kNearLanes = MakeNearLanes();
+
+// Eight places at a time, the same arithmetic step by step (clamping as minimum and
+// maximum, as the 512-bit form does), in masked steps: a compiled loop spends most of
+// a run of a dozen or two in its scalar tail. The near places are written as a whole
+// vector of eight from a lane table, of which only the near ones count.
 __attribute__((target("avx2"))) std::size_t PlaceRunVector256(const PlacementRows& r, std::size_t a,
                                                                std::size_t first, std::size_t run,
                                                                const Placements& out) {
-  return PlaceRunLoops(r, a, first, run, out);
+  const __m256 xi = _mm256_set1_ps(r.x[a]), yi = _mm256_set1_ps(r.y[a]);
+  const __m256 ci = _mm256_set1_ps(r.cos[a]), si = _mm256_set1_ps(r.sin[a]), hi = _mm256_set1_ps(r.heading[a]);
+  const __m256 reach2 = _mm256_set1_ps(kReach * kReach), binOffset = _mm256_set1_ps(kRelativeOffset + 0.5f);
+  const __m256 sign = _mm256_castsi256_ps(_mm256_set1_epi32(INT32_MIN));
+  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  std::size_t nearCount = 0;
+  for (std::size_t k = 0; k < run; k += 8) {
+    const __m256i lanes = _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(run - k)), lane);
+    const std::size_t b = first + k;
+    const __m256 x = _mm256_maskload_ps(r.x + b, lanes), y = _mm256_maskload_ps(r.y + b, lanes);
+    const __m256 cb = _mm256_maskload_ps(r.cos + b, lanes), sb = _mm256_maskload_ps(r.sin + b, lanes);
+    const __m256 hb = _mm256_maskload_ps(r.heading + b, lanes);
+    const __m256 dx = _mm256_sub_ps(x, xi), dy = _mm256_sub_ps(y, yi);
+    const __m256 minusDx = _mm256_xor_ps(dx, sign);
+    const __m256 near = _mm256_and_ps(
+        _mm256_castsi256_ps(lanes),
+        _mm256_cmp_ps(_mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy)), reach2, _CMP_LE_OQ));
+    const __m256i cellI = MarkCellVector256(_mm256_add_ps(_mm256_mul_ps(dx, ci), _mm256_mul_ps(dy, si)),
+                                            _mm256_add_ps(_mm256_mul_ps(minusDx, si), _mm256_mul_ps(dy, ci)));
+    const __m256i cellJ = MarkCellVector256(_mm256_sub_ps(_mm256_mul_ps(minusDx, cb), _mm256_mul_ps(dy, sb)),
+                                            _mm256_sub_ps(_mm256_mul_ps(dx, sb), _mm256_mul_ps(dy, cb)));
+    const __m256i binsI = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_sub_ps(hb, hi), binOffset));
+    const __m256i binsJ = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_sub_ps(hi, hb), binOffset));
+    _mm256_maskstore_epi32(out.cellI + k, lanes, cellI);
+    _mm256_maskstore_epi32(out.cellJ + k, lanes, cellJ);
+    _mm256_maskstore_epi32(out.binsI + k, lanes, binsI);
+    _mm256_maskstore_epi32(out.binsJ + k, lanes, binsJ);
+    const unsigned nearLanes = static_cast<unsigned>(_mm256_movemask_ps(near));
+    const __m128i nearPlaces = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kNearLanes.lanes[nearLanes]));
+    const __m256i places = _mm256_add_epi32(_mm256_cvtepu8_epi32(nearPlaces),
+                                            _mm256_set1_epi32(static_cast<int>(k)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.nearList + nearCount), places);
+    nearCount += static_cast<std::size_t>(__builtin_popcount(nearLanes));
+  }
+  return nearCount;
 }
 
 // MarkCell, sixteen at a time. (A lambda in the function below would not be compiled
@@ -497,18 +695,42 @@ std::size_t PlaceRun(const PlacementRows& r, std::size_t a, std::size_t first, s
 
 }  // namespace
 
+// Sines and cosines of the directions records hold (whole 240ths of a turn, as decoding
+// makes them), worked out once. Any other direction is worked out when met.
+class RecordTurns {
+ public:
+  RecordTurns() {
+    for (int u = 0; u < kTurnSteps; ++u) {
+      direction_[u] = UnitsToDirection(u);
+      pm::SinCos(direction_[u], sin_[u], cos_[u]);
+    }
+  }
+  void SinCos(float direction, float& s, float& c) const {
+    const float steps = direction * kStepsPerRadian + 0.5f;
+    const int u = steps >= 0 && steps < kTurnSteps ? static_cast<int>(steps) : 0;
+    // The very same number, bit for bit, gives the very same sine and cosine.
+    if (std::bit_cast<std::uint32_t>(direction_[u]) == std::bit_cast<std::uint32_t>(direction)) {
+      s = sin_[u], c = cos_[u];
+      return;
+    }
+    pm::SinCos(direction, s, c);
+  }
+
+ private:
+  float direction_[kTurnSteps], sin_[kTurnSteps], cos_[kTurnSteps];
+};
+
 void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, Kernel kernel) {
+  static const RecordTurns turns;
   const std::size_t n = minutiae.size();
   t.minutiae = minutiae;
   t.cosDir.resize(n);
   t.sinDir.resize(n);
   t.cylinders.assign(n, Cylinder{});
-  for (std::size_t i = 0; i < n; ++i) {
-    pm::SinCos(minutiae[i].direction, t.sinDir[i], t.cosDir[i]);
-  }
+  for (std::size_t i = 0; i < n; ++i) turns.SinCos(minutiae[i].direction, t.sinDir[i], t.cosDir[i]);
   // Working rows, in one block of floats and one of integers.
   std::vector<float> floats(7 * n);
-  std::vector<std::int32_t> ints(8 * n, 0);
+  std::vector<std::int32_t> ints(8 * n + kNearListSlack, 0);
   // Directions in [0, 2 pi): sorted for matching, and in 240ths of a turn for marking.
   const std::span<float> heading(floats.data(), n), key(floats.data() + n, n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -517,7 +739,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
     heading[i] = turned * kStepsPerRadian;
   }
   SortByKey(key, t.sortedDirections, t.byDirection, kernel);
-  t.region = PrintRegion(minutiae);
+  t.region = PrintRegion(minutiae, kernel);
   const PrintRegion& region = t.region;
   const std::span<std::int32_t> validCells(ints.data(), n), neighbours(ints.data() + n, n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -566,7 +788,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
   std::int32_t* const cellJ = binsI + n;  // where i marks j
   std::int32_t* const binsJ = cellJ + n;
   std::int32_t* const nearList = binsJ + n;
-  const Placements places{cellI, binsI, cellJ, binsJ, nearList, nearList + n};
+  const Placements places{cellI, binsI, cellJ, binsJ, nearList, nearList + n + kNearListSlack};
   std::size_t end = 0;
   for (std::size_t a = 0; a < n; ++a) {
     const std::size_t i = static_cast<std::size_t>(byY[a]);

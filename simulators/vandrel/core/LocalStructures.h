@@ -16,7 +16,7 @@
 namespace mivex::vandrel {
 
 struct Cylinder {
-  std::uint64_t bits[params::kCylinderDirections];  // one word of 64 spatial cells per direction bin
+  std::uint64_t bits[params::kCylinderDirections];  // one word of 64 spatial cells per direction bin, valid ones only
   std::uint64_t valid;                              // spatial cells inside the print
   bool usable;                                      // enough neighbours and valid cells to compare
 };
@@ -29,7 +29,7 @@ struct Cylinder {
 class PrintRegion {
  public:
   PrintRegion() = default;
-  explicit PrintRegion(const std::vector<Minutia>& minutiae);
+  explicit PrintRegion(const std::vector<Minutia>& minutiae, Kernel kernel = FastestKernel());
   bool Inside(float x, float y) const { return depth_[CellAt(x, y)] != 0; }
   // A radius around (x, y) within which every point is inside: 0 when the point is
   // outside or at the border (a quick answer for places deep in the print; the true

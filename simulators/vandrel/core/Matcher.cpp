@@ -28,7 +28,7 @@ using Candidate = MatchCandidate;
 // rotation. Lengths are compared tightly (elastic distortion changes them little);
 // the segment's turn loosely, as each pair's rotation comes from two noisy minutia
 // directions.
-bool Compatible(const Candidate& p, const Candidate& c) {
+[[gnu::always_inline]] inline bool Compatible(const Candidate& p, const Candidate& c) {
   if (p.cosRot * c.cosRot + p.sinRot * c.sinRot < kCosDirectionTolerance) return false;
   const float ax = c.ax - p.ax, ay = c.ay - p.ay, bx = c.bx - p.bx, by = c.by - p.by;
   const float la = std::sqrt(ax * ax + ay * ay), lb = std::sqrt(bx * bx + by * by);

@@ -53,6 +53,8 @@ inline Runs RunsNear(const MatchTemplate& B, float direction, float reach) {
 // The cylinders' differing and total marks over their common valid cells: |a xor b|
 // and |a| + |b| = |a xor b| + 2 |a and b|; both 0 when too few cells are common.
 // Without branches: which pairs have enough cells in common is data, not a pattern.
+// A cylinder marks only its valid cells, so the marks both have lie in the common
+// cells without masking.
 struct MarkCounts {
   int diff = 0, norm = 0;
 };
@@ -62,9 +64,8 @@ template <typename Count>
   const bool enough = count(v) >= kMinCommonCells;
   int diff = 0, both = 0;
   for (int d = 0; d < kCylinderDirections; ++d) {
-    const std::uint64_t x = a.bits[d] & v, y = b.bits[d] & v;
-    diff += count(x ^ y);
-    both += count(x & y);
+    diff += count((a.bits[d] ^ b.bits[d]) & v);
+    both += count(a.bits[d] & b.bits[d]);
   }
   return {enough ? diff : 0, enough ? diff + 2 * both : 0};
 }
@@ -160,7 +161,7 @@ __attribute__((target("avx512f,avx512vl,avx512vpopcntdq"))) int CollectVector(co
         for (int d = 0; d < kCylinderDirections; ++d) {
           const __m512i b = _mm512_loadu_si512(words + static_cast<std::size_t>(d) * stride + p);
           diff = _mm512_add_epi64(diff, _mm512_popcnt_epi64(_mm512_and_si512(_mm512_xor_si512(aBits[d], b), v)));
-          both = _mm512_add_epi64(both, _mm512_popcnt_epi64(_mm512_and_si512(_mm512_and_si512(aBits[d], b), v)));
+          both = _mm512_add_epi64(both, _mm512_popcnt_epi64(_mm512_and_si512(aBits[d], b)));
         }
         const __m512i norm = _mm512_add_epi64(diff, _mm512_add_epi64(both, both));
         const __mmask8 counted = enough & _mm512_cmpgt_epi64_mask(norm, zero);
@@ -183,11 +184,33 @@ __attribute__((target("avx512f,avx512vl,avx512vpopcntdq"))) int CollectVector(co
 
 // Four pairs at a time with 256-bit vectors, for processors without the 512-bit ones:
 // the same rows, counts and single-precision steps as above. Bits are counted a byte
-// at a time by table lookups, summed over the direction bins in bytes (at most 8 per
-// bin, 48 in all) and once per pair into its lane; kept pairs are written one by one.
+// at a time by table lookups and once per pair into its lane. The six direction bins'
+// words are first added up bit by bit (carry-save adders: how many of the six have
+// each bit, in three binary digits), so that three words are counted instead of six.
 __attribute__((target("avx2"), always_inline)) inline __m256i ByteCounts(__m256i x, __m256i table, __m256i nibble) {
   return _mm256_add_epi8(_mm256_shuffle_epi8(table, _mm256_and_si256(x, nibble)),
                          _mm256_shuffle_epi8(table, _mm256_and_si256(_mm256_srli_epi16(x, 4), nibble)));
+}
+// The sum bit and the carry bit of x + y + z, bit by bit.
+__attribute__((target("avx2"), always_inline)) inline void AddBits(__m256i x, __m256i y, __m256i z, __m256i& sum,
+                                                                   __m256i& carry) {
+  const __m256i xy = _mm256_xor_si256(x, y);
+  sum = _mm256_xor_si256(xy, z);
+  carry = _mm256_or_si256(_mm256_and_si256(x, y), _mm256_and_si256(z, xy));
+}
+// The bits set in six words, per byte (at most 48).
+static_assert(kCylinderDirections == 6, "the adders take six direction bins");
+__attribute__((target("avx2"), always_inline)) inline __m256i ByteCountsOfSix(const __m256i (&w)[6], __m256i table,
+                                                                              __m256i nibble) {
+  __m256i s1, c1, s2, c2;
+  AddBits(w[0], w[1], w[2], s1, c1);
+  AddBits(w[3], w[4], w[5], s2, c2);
+  const __m256i ones = _mm256_xor_si256(s1, s2), c3 = _mm256_and_si256(s1, s2);
+  __m256i twos, fours;
+  AddBits(c1, c2, c3, twos, fours);
+  const __m256i two = ByteCounts(twos, table, nibble), four = ByteCounts(fours, table, nibble);
+  return _mm256_add_epi8(ByteCounts(ones, table, nibble),
+                         _mm256_add_epi8(_mm256_add_epi8(two, two), _mm256_slli_epi16(four, 2)));
 }
 // The low halves of the four 64-bit lanes, as four 32-bit integers.
 __attribute__((target("avx2"), always_inline)) inline __m128i Low32(__m256i x, __m256i lowHalves) {
@@ -244,13 +267,14 @@ __attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate&
         const int left = std::min(runs.to[run] - place, 4);
         const std::size_t p = static_cast<std::size_t>(place);
         const __m256i v = _mm256_and_si256(aValid, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(validRow + p)));
-        __m256i diff8 = zero, both8 = zero;
+        __m256i differ[kCylinderDirections], shared[kCylinderDirections];
         for (int d = 0; d < kCylinderDirections; ++d) {
           const __m256i b =
               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + static_cast<std::size_t>(d) * stride + p));
-          diff8 = _mm256_add_epi8(diff8, ByteCounts(_mm256_and_si256(_mm256_xor_si256(aBits[d], b), v), table, nibble));
-          both8 = _mm256_add_epi8(both8, ByteCounts(_mm256_and_si256(_mm256_and_si256(aBits[d], b), v), table, nibble));
+          differ[d] = _mm256_and_si256(_mm256_xor_si256(aBits[d], b), v);
+          shared[d] = _mm256_and_si256(aBits[d], b);
         }
+        const __m256i diff8 = ByteCountsOfSix(differ, table, nibble), both8 = ByteCountsOfSix(shared, table, nibble);
         const __m128i common = Low32(_mm256_sad_epu8(ByteCounts(v, table, nibble), zero), lowHalves);
         const __m128i diff = Low32(_mm256_sad_epu8(diff8, zero), lowHalves);
         const __m128i both = Low32(_mm256_sad_epu8(both8, zero), lowHalves);
