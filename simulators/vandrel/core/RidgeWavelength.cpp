@@ -54,8 +54,8 @@ RidgeWavelength EstimateWavelength(const FloatPlane& img, const OrientationField
         const float t = static_cast<float>(k - kFrequencyWindowLength / 2);
         float acc = 0;
         for (int j = -kFrequencyWindowWidth / 2; j < kFrequencyWindowWidth / 2; j += 2) {
-          const int x = static_cast<int>(std::lround(cx + t * nx + static_cast<float>(j) * ux));
-          const int y = static_cast<int>(std::lround(cy + t * ny + static_cast<float>(j) * uy));
+          const int x = RoundToInt(cx + t * nx + static_cast<float>(j) * ux);
+          const int y = RoundToInt(cy + t * ny + static_cast<float>(j) * uy);
           acc += img.clamped(x, y);
         }
         profile[k] = acc;
