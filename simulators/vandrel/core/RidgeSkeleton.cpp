@@ -36,6 +36,45 @@ constexpr std::array<std::array<bool, 256>, 2> MakeDeletionTables() {
 }
 constexpr auto kDeletion = MakeDeletionTables();
 
+// The same rule as logic on 64 pixels at once: p[i] holds neighbour i of each pixel.
+// A pixel goes when 2 to 6 of its neighbours are set, exactly one step from an unset
+// to a set neighbour happens clockwise around it, and the sub-iteration's two
+// products of opposite neighbours are 0.
+constexpr std::uint64_t Deletable(int pass, const std::uint64_t (&p)[8]) {
+  // Neighbour count, bit-sliced: pairs, then quads, then all eight.
+  const auto majority = [](std::uint64_t a, std::uint64_t b, std::uint64_t c) { return (a & b) | (c & (a ^ b)); };
+  const std::uint64_t s01 = p[0] ^ p[1], c01 = p[0] & p[1], s23 = p[2] ^ p[3], c23 = p[2] & p[3];
+  const std::uint64_t s45 = p[4] ^ p[5], c45 = p[4] & p[5], s67 = p[6] ^ p[7], c67 = p[6] & p[7];
+  const std::uint64_t k1 = s01 & s23, k2 = s45 & s67;
+  const std::uint64_t one1 = s01 ^ s23, two1 = c01 ^ c23 ^ k1, four1 = majority(c01, c23, k1);
+  const std::uint64_t one2 = s45 ^ s67, two2 = c45 ^ c67 ^ k2, four2 = majority(c45, c67, k2);
+  const std::uint64_t k3 = one1 & one2;
+  const std::uint64_t ones = one1 ^ one2, twos = two1 ^ two2 ^ k3, k4 = majority(two1, two2, k3);
+  const std::uint64_t fours = four1 ^ four2 ^ k4;
+  // 2..6: a two or a four, but not 7 (eight sets no lower bit).
+  const std::uint64_t count = (twos | fours) & ~(fours & twos & ones);
+  std::uint64_t once = 0, twice = 0;
+  for (int i = 0; i < 8; ++i) {
+    const std::uint64_t step = ~p[i] & p[(i + 1) % 8];
+    twice |= once & step;
+    once |= step;
+  }
+  const std::uint64_t products = pass == 0 ? ~(p[0] & p[2] & p[4]) & ~(p[2] & p[4] & p[6])
+                                           : ~(p[0] & p[2] & p[6]) & ~(p[0] & p[4] & p[6]);
+  return count & once & ~twice & products;
+}
+
+constexpr bool DeletableAgreesWithTables() {
+  for (int pass = 0; pass < 2; ++pass)
+    for (int code = 0; code < 256; ++code) {
+      std::uint64_t p[8] = {};
+      for (int i = 0; i < 8; ++i) p[i] = (code >> i) & 1;
+      if ((Deletable(pass, p) & 1) != kDeletion[pass][code]) return false;
+    }
+  return true;
+}
+static_assert(DeletableAgreesWithTables(), "the bitwise rule must be the table's");
+
 // Fills the 4-connected gaps of at most `maxArea` pixels enclosed by ridge: pores and
 // specks of a wet or smudged ridge, which would thin into loops read as fork pairs.
 void FillSmallHoles(BytePlane& img, int maxArea) {
@@ -92,70 +131,68 @@ BytePlane BinarizeRidges(const FloatPlane& enhanced, const ForegroundMask& mask)
 }
 
 void ThinRidges(BytePlane& img) {
-  // Works on a copy with a one-pixel background frame, so that every pixel has eight
-  // neighbours at fixed offsets.
-  const int w = img.width + 2, h = img.height + 2;
-  std::vector<std::uint8_t> pad(static_cast<std::size_t>(w) * h, 0);
-  int offset[8];
-  for (int i = 0; i < 8; ++i) offset[i] = kNy[i] * w + kNx[i];
-  // Each pixel's neighbourhood code, kept up to date as pixels go: a pixel leaving
-  // clears its bit in each neighbour's code.
-  std::vector<std::uint8_t> code(pad.size(), 0);
-  const auto remove = [&](int p) {
-    pad[static_cast<std::size_t>(p)] = 0;
-    for (int i = 0; i < 8; ++i)
-      code[static_cast<std::size_t>(p + offset[i])] &= static_cast<std::uint8_t>(~(1 << ((i + 4) % 8)));
-  };
-  std::vector<int> candidates, removal;
-  for (int y = 0; y < img.height; ++y)
-    for (int x = 0; x < img.width; ++x)
-      if (img.at(x, y)) {
-        const int p = (y + 1) * w + x + 1;
-        pad[static_cast<std::size_t>(p)] = 1;
-        candidates.push_back(p);
-      }
-  for (int p : candidates) {
-    int c = 0;
-    for (int i = 0; i < 8; ++i) c |= pad[static_cast<std::size_t>(p + offset[i])] << i;
-    code[static_cast<std::size_t>(p)] = static_cast<std::uint8_t>(c);
-  }
-  // A pixel's verdict in a sub-iteration changes only when a neighbour has gone since
-  // that sub-iteration last judged it: stale[p] has bit k while sub-iteration k has to
-  // judge p (again).
-  std::vector<std::uint8_t> stale(pad.size(), 0);
-  for (int p : candidates) stale[static_cast<std::size_t>(p)] = 3;
+  // Sixty-four pixels of a row at a time, one per bit: each sub-iteration judges every
+  // pixel of the image at once, as parallel thinning defines it, with the deletion
+  // rule as logic on the neighbours' bits. Rows above and below the image and bits
+  // right of it stay 0, so every pixel has eight neighbours.
+  const int width = img.width, height = img.height;
+  const int words = (width + 63) / 64;
+  std::vector<std::uint64_t> bits(static_cast<std::size_t>(height + 2) * words, 0), gone(bits.size(), 0);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (img.at(x, y)) bits[static_cast<std::size_t>(y + 1) * words + x / 64] |= std::uint64_t{1} << (x % 64);
   bool changed = true;
   while (changed) {
     changed = false;
     for (int pass = 0; pass < 2; ++pass) {
-      removal.clear();
-      const std::uint8_t judge = static_cast<std::uint8_t>(1 << pass);
-      for (int p : candidates) {
-        const std::size_t at = static_cast<std::size_t>(p);
-        if (!pad[at] || !(stale[at] & judge)) continue;
-        stale[at] &= static_cast<std::uint8_t>(~judge);
-        if (kDeletion[pass][code[at]]) removal.push_back(p);
+      std::uint64_t any = 0;
+      for (int r = 1; r <= height; ++r) {
+        const std::uint64_t* up = &bits[static_cast<std::size_t>(r - 1) * words];
+        const std::uint64_t* mid = up + words;
+        const std::uint64_t* down = mid + words;
+        std::uint64_t* out = &gone[static_cast<std::size_t>(r) * words];
+        for (int i = 0; i < words; ++i) {
+          if (!mid[i]) {
+            out[i] = 0;
+            continue;
+          }
+          // Bit x of east(q) is q's pixel x + 1, of west(q) its pixel x - 1.
+          const auto east = [&](const std::uint64_t* q) { return (q[i] >> 1) | (i + 1 < words ? q[i + 1] << 63 : 0); };
+          const auto west = [&](const std::uint64_t* q) { return (q[i] << 1) | (i > 0 ? q[i - 1] >> 63 : 0); };
+          const std::uint64_t p[8] = {up[i], east(up), east(mid), east(down), down[i], west(down), west(mid), west(up)};
+          out[i] = mid[i] & Deletable(pass, p);
+          any |= out[i];
+        }
       }
-      for (int p : removal) {
-        remove(p);
-        for (int i = 0; i < 8; ++i) stale[static_cast<std::size_t>(p + offset[i])] = 3;
-      }
-      changed = changed || !removal.empty();
+      for (std::size_t k = 0; k < bits.size(); ++k) bits[k] &= ~gone[k];
+      changed = changed || any != 0;
     }
-    std::erase_if(candidates, [&](int p) { return pad[static_cast<std::size_t>(p)] == 0; });
   }
   // Staircase corners: a pixel whose removal keeps its neighbours 8-connected and that
-  // sits in the angle of two 4-neighbours would read as a fork.
-  for (int p : candidates) {
-    const int c = code[static_cast<std::size_t>(p)];
-    const bool n = c & 1, e = c & 4, s = c & 16, w4 = c & 64;
-    const bool ne = c & 2, se = c & 8, sw = c & 32, nw = c & 128;
-    if ((n && e && !sw && !s && !w4) || (e && s && !nw && !n && !w4) || (s && w4 && !ne && !n && !e) ||
-        (w4 && n && !se && !s && !e))
-      remove(p);
-  }
-  for (int y = 0; y < img.height; ++y)
-    for (int x = 0; x < img.width; ++x) img.at(x, y) = pad[static_cast<std::size_t>((y + 1) * w + x + 1)];
+  // sits in the angle of two 4-neighbours would read as a fork. Judged one after
+  // another in raster order, each seeing the corners already gone.
+  const int w = width + 2;
+  std::vector<std::uint8_t> pad(static_cast<std::size_t>(w) * (height + 2), 0);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      pad[static_cast<std::size_t>(y + 1) * w + x + 1] =
+          (bits[static_cast<std::size_t>(y + 1) * words + x / 64] >> (x % 64)) & 1;
+  int offset[8];
+  for (int i = 0; i < 8; ++i) offset[i] = kNy[i] * w + kNx[i];
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const std::size_t p = static_cast<std::size_t>(y + 1) * w + x + 1;
+      if (!pad[p]) continue;
+      int c = 0;
+      for (int i = 0; i < 8; ++i) c |= pad[p + offset[i]] << i;
+      const bool n = c & 1, e = c & 4, s = c & 16, w4 = c & 64;
+      const bool ne = c & 2, se = c & 8, sw = c & 32, nw = c & 128;
+      if ((n && e && !sw && !s && !w4) || (e && s && !nw && !n && !w4) || (s && w4 && !ne && !n && !e) ||
+          (w4 && n && !se && !s && !e))
+        pad[p] = 0;
+    }
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) img.at(x, y) = pad[static_cast<std::size_t>(y + 1) * w + x + 1];
 }
 
 }  // namespace mivex::vandrel
