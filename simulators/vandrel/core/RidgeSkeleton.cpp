@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <cstdint>
 #include <vector>
 
@@ -11,8 +13,6 @@ namespace mivex::vandrel {
 namespace {
 
 // Neighbour bits, clockwise from north: P2 (N) = bit 0, P3 (NE) = 1, ... P9 (NW) = 7.
-constexpr int kNx[8] = {0, 1, 1, 1, 0, -1, -1, -1};
-constexpr int kNy[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
 
 // Deletion tables of the two sub-iterations of parallel thinning (Zhang and Suen),
 // computed at compile time from the neighbourhood code.
@@ -64,6 +64,26 @@ constexpr std::uint64_t Deletable(int pass, const std::uint64_t (&p)[8]) {
   return count & once & ~twice & products;
 }
 
+// Eight pixels (bytes, any non-zero set) as the low eight bits of a word, first pixel
+// lowest: each byte's top bit marks it non-zero, and one multiplication gathers them.
+static_assert(std::endian::native == std::endian::little, "the first of eight bytes is a word's lowest");
+inline std::uint64_t PackEightBytes(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  const std::uint64_t set = (((v & 0x7F7F7F7F7F7F7F7FULL) + 0x7F7F7F7F7F7F7F7FULL) | v) & 0x8080808080808080ULL;
+  return ((set >> 7) * 0x0102040810204080ULL) >> 56;
+}
+
+// The reverse: bit k of the index as byte k (0 or 1) of the word in memory order.
+constexpr std::array<std::uint64_t, 256> MakeSpreadBits() {
+  std::array<std::uint64_t, 256> t{};
+  for (int code = 0; code < 256; ++code)
+    for (int k = 0; k < 8; ++k)
+      if ((code >> k) & 1) t[code] |= std::uint64_t{1} << (8 * k);
+  return t;
+}
+constexpr auto kSpreadBits = MakeSpreadBits();
+
 constexpr bool DeletableAgreesWithTables() {
   for (int pass = 0; pass < 2; ++pass)
     for (int code = 0; code < 256; ++code) {
@@ -77,41 +97,59 @@ static_assert(DeletableAgreesWithTables(), "the bitwise rule must be the table's
 
 // Fills the 4-connected gaps of at most `maxArea` pixels enclosed by ridge: pores and
 // specks of a wet or smudged ridge, which would thin into loops read as fork pairs.
+// The gaps are found as runs of gap pixels along the rows, joined with the runs they
+// touch in the row above into regions that know their size and whether they reach
+// the image's edge.
 void FillSmallHoles(BytePlane& img, int maxArea) {
-  // A frame around the image marks its edge: a gap that reaches it is not enclosed.
-  enum : std::uint8_t { kOpen, kTaken, kEdge };
-  const int w = img.width + 2, h = img.height + 2;
-  std::vector<std::uint8_t> cell(static_cast<std::size_t>(w) * h, kEdge);
-  for (int y = 0; y < img.height; ++y)
-    for (int x = 0; x < img.width; ++x)
-      cell[static_cast<std::size_t>(y + 1) * w + x + 1] = img.at(x, y) ? kTaken : kOpen;
-  const int next[4] = {-1, 1, -w, w};
-  std::vector<int> region, stack;
-  for (int y = 1; y < h - 1; ++y)
-    for (int start = y * w + 1; start < (y + 1) * w - 1; ++start) {
-      if (cell[static_cast<std::size_t>(start)] != kOpen) continue;
-      region.clear();
-      stack.assign(1, start);
-      cell[static_cast<std::size_t>(start)] = kTaken;
-      bool small = true;
-      while (!stack.empty()) {
-        const int p = stack.back();
-        stack.pop_back();
-        if (small) region.push_back(p);
-        for (int d : next) {
-          std::uint8_t& c = cell[static_cast<std::size_t>(p + d)];
-          if (c == kOpen) {
-            c = kTaken;
-            stack.push_back(p + d);
-          } else if (c == kEdge) {
-            small = false;
-          }
-        }
-        if (static_cast<int>(region.size()) > maxArea) small = false;
-      }
-      if (small)
-        for (int p : region) img.at(p % w - 1, p / w - 1) = 1;
+  const int w = img.width, h = img.height;
+  struct Run {
+    int x0, x1, y;
+  };
+  std::vector<Run> runs;
+  std::vector<int> parent, size;
+  std::vector<std::uint8_t> edge;
+  const auto root = [&](int r) {
+    while (parent[static_cast<std::size_t>(r)] != r) {
+      parent[static_cast<std::size_t>(r)] = parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(r)])];
+      r = parent[static_cast<std::size_t>(r)];
     }
+    return r;
+  };
+  std::size_t above = 0, aboveEnd = 0;
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* row = &img.at(0, y);
+    const std::size_t begin = runs.size();
+    for (int x = 0; x < w;) {
+      if (row[x]) {
+        ++x;
+        continue;
+      }
+      const int x0 = x;
+      while (x < w && !row[x]) ++x;
+      parent.push_back(static_cast<int>(runs.size()));
+      size.push_back(x - x0);
+      edge.push_back(y == 0 || y == h - 1 || x0 == 0 || x == w);
+      runs.push_back({x0, x, y});
+    }
+    for (std::size_t k = begin; k < runs.size(); ++k) {
+      while (above < aboveEnd && runs[above].x1 <= runs[k].x0) ++above;
+      for (std::size_t j = above; j < aboveEnd && runs[j].x0 < runs[k].x1; ++j) {
+        const int a = root(static_cast<int>(j)), b = root(static_cast<int>(k));
+        if (a == b) continue;
+        parent[static_cast<std::size_t>(b)] = a;
+        size[static_cast<std::size_t>(a)] += size[static_cast<std::size_t>(b)];
+        edge[static_cast<std::size_t>(a)] |= edge[static_cast<std::size_t>(b)];
+      }
+    }
+    above = begin;
+    aboveEnd = runs.size();
+  }
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    const std::size_t r = static_cast<std::size_t>(root(static_cast<int>(k)));
+    if (edge[r] || size[r] > maxArea) continue;
+    std::uint8_t* first = &img.at(runs[k].x0, runs[k].y);
+    std::fill(first, first + (runs[k].x1 - runs[k].x0), std::uint8_t{1});
+  }
 }
 
 }  // namespace
@@ -138,9 +176,13 @@ void ThinRidges(BytePlane& img) {
   const int width = img.width, height = img.height;
   const int words = (width + 63) / 64;
   std::vector<std::uint64_t> bits(static_cast<std::size_t>(height + 2) * words, 0), gone(bits.size(), 0);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      if (img.at(x, y)) bits[static_cast<std::size_t>(y + 1) * words + x / 64] |= std::uint64_t{1} << (x % 64);
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* in = &img.at(0, y);
+    std::uint64_t* row = &bits[static_cast<std::size_t>(y + 1) * words];
+    int x = 0;
+    for (; x + 8 <= width; x += 8) row[x / 64] |= PackEightBytes(in + x) << (x % 64);
+    for (; x < width; ++x) row[x / 64] |= static_cast<std::uint64_t>(in[x] != 0) << (x % 64);
+  }
   bool changed = true;
   while (changed) {
     changed = false;
@@ -171,28 +213,29 @@ void ThinRidges(BytePlane& img) {
   // Staircase corners: a pixel whose removal keeps its neighbours 8-connected and that
   // sits in the angle of two 4-neighbours would read as a fork. Judged one after
   // another in raster order, each seeing the corners already gone.
-  const int w = width + 2;
-  std::vector<std::uint8_t> pad(static_cast<std::size_t>(w) * (height + 2), 0);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      pad[static_cast<std::size_t>(y + 1) * w + x + 1] =
-          (bits[static_cast<std::size_t>(y + 1) * words + x / 64] >> (x % 64)) & 1;
-  int offset[8];
-  for (int i = 0; i < 8; ++i) offset[i] = kNy[i] * w + kNx[i];
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      const std::size_t p = static_cast<std::size_t>(y + 1) * w + x + 1;
-      if (!pad[p]) continue;
-      int c = 0;
-      for (int i = 0; i < 8; ++i) c |= pad[p + offset[i]] << i;
-      const bool n = c & 1, e = c & 4, s = c & 16, w4 = c & 64;
-      const bool ne = c & 2, se = c & 8, sw = c & 32, nw = c & 128;
-      if ((n && e && !sw && !s && !w4) || (e && s && !nw && !n && !w4) || (s && w4 && !ne && !n && !e) ||
-          (w4 && n && !se && !s && !e))
-        pad[p] = 0;
+  const auto bit = [&](int r, int x) -> int {
+    return x >= 0 && x < width ? (bits[static_cast<std::size_t>(r) * words + x / 64] >> (x % 64)) & 1 : 0;
+  };
+  for (int r = 1; r <= height; ++r)
+    for (int i = 0; i < words; ++i)
+      for (std::uint64_t todo = bits[static_cast<std::size_t>(r) * words + i]; todo; todo &= todo - 1) {
+        const int x = i * 64 + std::countr_zero(todo);
+        const bool n = bit(r - 1, x), ne = bit(r - 1, x + 1), e = bit(r, x + 1), se = bit(r + 1, x + 1);
+        const bool s = bit(r + 1, x), sw = bit(r + 1, x - 1), w4 = bit(r, x - 1), nw = bit(r - 1, x - 1);
+        if ((n && e && !sw && !s && !w4) || (e && s && !nw && !n && !w4) || (s && w4 && !ne && !n && !e) ||
+            (w4 && n && !se && !s && !e))
+          bits[static_cast<std::size_t>(r) * words + i] &= ~(std::uint64_t{1} << (x % 64));
+      }
+  for (int y = 0; y < height; ++y) {
+    const std::uint64_t* row = &bits[static_cast<std::size_t>(y + 1) * words];
+    std::uint8_t* out = &img.at(0, y);
+    int x = 0;
+    for (; x + 8 <= width; x += 8) {
+      const std::uint64_t bytes = kSpreadBits[(row[x / 64] >> (x % 64)) & 0xFF];
+      std::memcpy(out + x, &bytes, 8);
     }
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) img.at(x, y) = pad[static_cast<std::size_t>(y + 1) * w + x + 1];
+    for (; x < width; ++x) out[x] = (row[x / 64] >> (x % 64)) & 1;
+  }
 }
 
 }  // namespace mivex::vandrel
