@@ -291,6 +291,63 @@ TEST(VandrelStages, PoresInRidgesAreFilledButLongerGapsStay) {
   EXPECT_EQ(lines, 2);
 }
 
+// Gap filling by runs along the rows gives what a plain 4-connected flood fill gives:
+// gaps of at most kMaxRidgeHole pixels that do not reach the edge become ridge, on
+// random speckle where gaps of every size and shape meet the edges and masked blocks.
+TEST(VandrelStages, GapsFilledAsAFloodFillFillsThem) {
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 16; ++trial) {
+    const int w = 17 + 13 * trial, h = 9 + 11 * (trial % 7);
+    FloatPlane enhanced(w, h);
+    std::bernoulli_distribution ridge(0.45 + 0.03 * (trial % 6));
+    for (float& v : enhanced.data) v = ridge(rng) ? 1.0f : -1.0f;
+    ForegroundMask mask;
+    mask.blocks = BytePlane((w + params::kBlock - 1) / params::kBlock, (h + params::kBlock - 1) / params::kBlock, 1);
+    if (trial % 3 == 1) mask.blocks.at(1, 0) = 0;  // a masked block is gap too
+    BytePlane expected(w, h, 0);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        expected.at(x, y) = enhanced.at(x, y) > 0 && mask.blocks.at(x / params::kBlock, y / params::kBlock);
+    BytePlane seen(w, h, 0);
+    for (int y0 = 0; y0 < h; ++y0)
+      for (int x0 = 0; x0 < w; ++x0) {
+        if (expected.at(x0, y0) || seen.at(x0, y0)) continue;
+        std::vector<std::pair<int, int>> region{{x0, y0}};
+        seen.at(x0, y0) = 1;
+        bool edge = false;
+        for (std::size_t k = 0; k < region.size(); ++k) {
+          const auto [x, y] = region[k];
+          edge = edge || x == 0 || y == 0 || x == w - 1 || y == h - 1;
+          const int nx[4] = {x - 1, x + 1, x, x}, ny[4] = {y, y, y - 1, y + 1};
+          for (int i = 0; i < 4; ++i)
+            if (expected.contains(nx[i], ny[i]) && !expected.at(nx[i], ny[i]) && !seen.at(nx[i], ny[i])) {
+              seen.at(nx[i], ny[i]) = 1;
+              region.emplace_back(nx[i], ny[i]);
+            }
+        }
+        if (!edge && static_cast<int>(region.size()) <= params::kMaxRidgeHole)
+          for (const auto& [x, y] : region) expected.at(x, y) = 2;
+      }
+    for (std::uint8_t& v : expected.data) v = v != 0;
+    EXPECT_EQ(BinarizeRidges(enhanced, mask).data, expected.data) << "trial " << trial;
+  }
+}
+
+// Ridge profiles sample the image at positions rounded as std::lround rounds: halves
+// away from zero, everything else to the nearest integer, on both sides of zero.
+TEST(VandrelStages, ProfileSamplesRoundAsTheLibraryRounds) {
+  std::vector<float> values;
+  for (int k = -2400; k <= 2400; ++k) {
+    const float v = static_cast<float>(k) / 8;
+    values.insert(values.end(), {v, std::nextafter(v, -1e9f), std::nextafter(v, 1e9f)});
+  }
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> any(-600.0f, 600.0f);
+  for (int i = 0; i < 20000; ++i) values.push_back(any(rng));
+  values.insert(values.end(), {0.49999997f, -0.49999997f, 8388607.5f, -8388607.5f, 16777216.0f, -0.0f});
+  for (float v : values) EXPECT_EQ(RoundToInt(v), std::lround(v)) << v;
+}
+
 TEST(VandrelStages, FilterRemovesBrokenRidgesSpursAndBorders) {
   const ForegroundMask mask = FullMask(256, 288);
   const float pi = std::numbers::pi_v<float>;
