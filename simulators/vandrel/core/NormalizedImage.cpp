@@ -79,41 +79,32 @@ NormalizedImage NormalizeImage(const GrayView& image) {
     scale.data[i] = 1.0f / std::max(out.blockStd.data[i], kMinLocalStd);
   }
   // Mean and scale at each pixel, interpolated between block centres: first along the
-  // row, then along the column. Both fields have the same blocks, and the columns
-  // between two block centres the same pair of blocks: each column's place is found
-  // once, and each row takes the four corner values of such a run of columns once.
-  struct Run {
-    int begin, end;
-    BlockPlace place;
+  // row, then along the column. Both fields have the same blocks. The first step gives
+  // the same values in every image row between the same two block rows, so it runs once
+  // per block row (alongRow), and each pixel only weighs the two values above and below.
+  std::vector<BlockPlace> columns(static_cast<std::size_t>(image.width));
+  for (int x = 0; x < image.width; ++x) columns[static_cast<std::size_t>(x)] = PlaceBetweenBlocks(x, cols);
+  const auto alongRow = [&](const FloatPlane& blocks) {
+    FloatPlane along(image.width, rows);
+    for (int by = 0; by < rows; ++by)
+      for (int x = 0; x < image.width; ++x) {
+        const BlockPlace c = columns[static_cast<std::size_t>(x)];
+        along.at(x, by) = blocks.at(c.first, by) * (1 - c.share) + blocks.at(c.second, by) * c.share;
+      }
+    return along;
   };
-  std::vector<Run> runs;
-  std::vector<float> ax(static_cast<std::size_t>(image.width)), restX(static_cast<std::size_t>(image.width));
-  for (int x = 0; x < image.width; ++x) {
-    const BlockPlace column = PlaceBetweenBlocks(x, cols);
-    ax[static_cast<std::size_t>(x)] = column.share;
-    restX[static_cast<std::size_t>(x)] = 1 - column.share;
-    if (runs.empty() || runs.back().place.first != column.first || runs.back().place.second != column.second)
-      runs.push_back({x, x, column});
-    runs.back().end = x + 1;
-  }
+  const FloatPlane meanAlong = alongRow(mean), scaleAlong = alongRow(scale);
   for (int y = 0; y < image.height; ++y) {
     const BlockPlace row = PlaceBetweenBlocks(y, rows);
     const float ay = row.share, restY = 1 - row.share;
+    const float* m0 = &meanAlong.at(0, row.first);
+    const float* m1 = &meanAlong.at(0, row.second);
+    const float* s0 = &scaleAlong.at(0, row.first);
+    const float* s1 = &scaleAlong.at(0, row.second);
     const std::uint8_t* in = image.pixels + static_cast<std::size_t>(y) * image.width;
     float* o = &out.pixels.at(0, y);
-    for (const Run& run : runs) {
-      const int c0 = run.place.first, c1 = run.place.second;
-      const float m00 = mean.at(c0, row.first), m10 = mean.at(c1, row.first);
-      const float m01 = mean.at(c0, row.second), m11 = mean.at(c1, row.second);
-      const float s00 = scale.at(c0, row.first), s10 = scale.at(c1, row.first);
-      const float s01 = scale.at(c0, row.second), s11 = scale.at(c1, row.second);
-      for (int x = run.begin; x < run.end; ++x) {
-        const float a = ax[static_cast<std::size_t>(x)], ra = restX[static_cast<std::size_t>(x)];
-        const float m = (m00 * ra + m10 * a) * restY + (m01 * ra + m11 * a) * ay;
-        const float s = (s00 * ra + s10 * a) * restY + (s01 * ra + s11 * a) * ay;
-        o[x] = (m - static_cast<float>(in[x])) * s;
-      }
-    }
+    for (int x = 0; x < image.width; ++x)
+      o[x] = (m0[x] * restY + m1[x] * ay - static_cast<float>(in[x])) * (s0[x] * restY + s1[x] * ay);
   }
   return out;
 }

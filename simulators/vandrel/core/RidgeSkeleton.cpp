@@ -183,16 +183,27 @@ void ThinRidges(BytePlane& img) {
     for (; x + 8 <= width; x += 8) row[x / 64] |= PackEightBytes(in + x) << (x % 64);
     for (; x < width; ++x) row[x / 64] |= static_cast<std::uint64_t>(in[x] != 0) << (x % 64);
   }
+  // A pixel a sub-iteration kept stays kept there until a neighbour goes: a row is
+  // judged again by a sub-iteration (its bit in `judge`) only when it or a row beside it
+  // lost pixels since that sub-iteration last judged it.
+  std::vector<std::uint8_t> judge(static_cast<std::size_t>(height + 2), 3), lost(judge.size(), 0);
   bool changed = true;
   while (changed) {
     changed = false;
     for (int pass = 0; pass < 2; ++pass) {
       std::uint64_t any = 0;
+      const std::uint8_t bit = static_cast<std::uint8_t>(1 << pass);
       for (int r = 1; r <= height; ++r) {
+        std::uint64_t* out = &gone[static_cast<std::size_t>(r) * words];
+        lost[static_cast<std::size_t>(r)] = 0;
+        if (!(judge[static_cast<std::size_t>(r)] & bit)) {
+          std::fill(out, out + words, std::uint64_t{0});
+          continue;
+        }
+        judge[static_cast<std::size_t>(r)] &= static_cast<std::uint8_t>(~bit);
         const std::uint64_t* up = &bits[static_cast<std::size_t>(r - 1) * words];
         const std::uint64_t* mid = up + words;
         const std::uint64_t* down = mid + words;
-        std::uint64_t* out = &gone[static_cast<std::size_t>(r) * words];
         for (int i = 0; i < words; ++i) {
           if (!mid[i]) {
             out[i] = 0;
@@ -203,10 +214,14 @@ void ThinRidges(BytePlane& img) {
           const auto west = [&](const std::uint64_t* q) { return (q[i] << 1) | (i > 0 ? q[i - 1] >> 63 : 0); };
           const std::uint64_t p[8] = {up[i], east(up), east(mid), east(down), down[i], west(down), west(mid), west(up)};
           out[i] = mid[i] & Deletable(pass, p);
-          any |= out[i];
+          lost[static_cast<std::size_t>(r)] |= out[i] != 0;
         }
+        any |= lost[static_cast<std::size_t>(r)];
       }
       for (std::size_t k = 0; k < bits.size(); ++k) bits[k] &= ~gone[k];
+      for (int r = 1; r <= height; ++r)
+        if (lost[static_cast<std::size_t>(r)])
+          for (int n = r - 1; n <= r + 1; ++n) judge[static_cast<std::size_t>(n)] = 3;
       changed = changed || any != 0;
     }
   }
