@@ -834,6 +834,34 @@ TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
 // The ridge filter of every form this processor has gives the portable code's plane
 // bit for bit: on images whose sides are whole blocks and on images whose last row and
 // column of blocks are cut short, with ridges of several directions and periods.
+// Block sums of rows, in every form, are the sums of adding each pixel to its block's
+// sum in raster order, bit for bit: values of mixed signs and magnitudes, whose sums
+// round differently in any other order; widths around whole vectors of blocks.
+TEST(VandrelStages, BlockSumKernelsGiveExactlyThePlainSums) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+  std::uniform_int_distribution<int> exponent(-12, 12);
+  int kernelsChecked = 0;
+  for (Kernel kernel : {Kernel::Portable, Kernel::BitCount, Kernel::Vector256, Kernel::Vector}) {
+    if (!KernelAvailable(kernel)) continue;
+    ++kernelsChecked;
+    for (int width : {1, 7, 8, 9, 63, 64, 65, 127, 128, 130, 256, 300}) {
+      const int blocks = (width + params::kBlock - 1) / params::kBlock;
+      std::vector<float> plain(static_cast<std::size_t>(blocks), 0.0f), got = plain, row(static_cast<std::size_t>(width));
+      for (int y = 0; y < params::kBlock + 3; ++y) {
+        for (float& v : row) v = std::ldexp(mantissa(rng), exponent(rng));
+        for (int x = 0; x < width; ++x) plain[static_cast<std::size_t>(x / params::kBlock)] += row[static_cast<std::size_t>(x)];
+        AddRowToBlocks(row.data(), width, got.data(), kernel);
+      }
+      for (int b = 0; b < blocks; ++b)
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(got[static_cast<std::size_t>(b)]),
+                  std::bit_cast<std::uint32_t>(plain[static_cast<std::size_t>(b)]))
+            << static_cast<int>(kernel) << " width " << width << " block " << b;
+    }
+  }
+  RecordProperty("kernels_checked", kernelsChecked);
+}
+
 TEST(VandrelStages, RidgeFilterKernelsGiveExactlyWhatPortableCodeGives) {
   GaborBank bank;
   int kernelsChecked = 0;

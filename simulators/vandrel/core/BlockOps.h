@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "Image.h"
+#include "Kernels.h"
 #include "VandrelParams.h"
 
 namespace mivex::vandrel {
@@ -15,15 +16,9 @@ FloatPlane BoxSmooth(const FloatPlane& in, int radius);
 // Adds one image row's values to the running sums of its blocks (one float per block
 // of the row), pixel after pixel from the left: the very sums, bit for bit, that adding
 // every pixel to its block's sum in memory gives, with each sum held in a register
-// while its block's pixels of the row go in.
-inline void AddRowToBlocks(const float* values, int width, float* blockSums) {
-  for (int x0 = 0; x0 < width; x0 += params::kBlock) {
-    float s = *blockSums;
-    const int end = std::min(width, x0 + params::kBlock);
-    for (int x = x0; x < end; ++x) s += values[x];
-    *blockSums++ = s;
-  }
-}
+// while its block's pixels of the row go in. The vector form sums eight blocks side by
+// side, each in its own lane and in the same order.
+void AddRowToBlocks(const float* values, int width, float* blockSums, Kernel kernel = FastestKernel());
 
 // Rounded to the nearest integer, halves away from zero, as std::lround rounds, but
 // inline: the C library's routine costs a call for every sample of a ridge profile.
