@@ -834,6 +834,35 @@ TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
 // The ridge filter of every form this processor has gives the portable code's plane
 // bit for bit: on images whose sides are whole blocks and on images whose last row and
 // column of blocks are cut short, with ridges of several directions and periods.
+// Box smoothing, whose windows of a row grow side by side, gives the means of summing
+// each window on its own from its first value, bit for bit: fields narrower and wider
+// than the window, radii 0 to 4.
+TEST(VandrelStages, BoxSmoothingGivesThePlainWindowMeans) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+  std::uniform_int_distribution<int> exponent(-10, 10);
+  for (const auto& [w, h] : {std::pair{1, 1}, std::pair{3, 2}, std::pair{7, 9}, std::pair{32, 46}, std::pair{33, 5}})
+    for (int radius = 0; radius <= 4; ++radius) {
+      FloatPlane in(w, h);
+      for (float& v : in.data) v = std::ldexp(mantissa(rng), exponent(rng));
+      const auto mean = [](const auto& value, int p, int n, int r) {
+        float s = 0;
+        const int lo = std::max(0, p - r), hi = std::min(n - 1, p + r);
+        for (int k = lo; k <= hi; ++k) s += value(k);
+        return s / static_cast<float>(hi - lo + 1);
+      };
+      FloatPlane rows(w, h);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) rows.at(x, y) = mean([&](int k) { return in.at(k, y); }, x, w, radius);
+      const FloatPlane got = BoxSmooth(in, radius);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+          ASSERT_EQ(std::bit_cast<std::uint32_t>(got.at(x, y)),
+                    std::bit_cast<std::uint32_t>(mean([&](int k) { return rows.at(x, k); }, y, h, radius)))
+              << w << "x" << h << " radius " << radius << " at " << x << "," << y;
+    }
+}
+
 // Block sums of rows, in every form, are the sums of adding each pixel to its block's
 // sum in raster order, bit for bit: values of mixed signs and magnitudes, whose sums
 // round differently in any other order; widths around whole vectors of blocks.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 #include "VandrelParams.h"
 #include "VectorIntrinsics.h"
@@ -10,22 +11,43 @@
 namespace mivex::vandrel {
 
 FloatPlane BoxSmooth(const FloatPlane& in, int radius) {
-  // Separable running sums with per-position counts.
-  FloatPlane tmp(in.width, in.height), out(in.width, in.height);
-  for (int y = 0; y < in.height; ++y)
-    for (int x = 0; x < in.width; ++x) {
+  // Separable: each output sums its window in order from the first value, then divides
+  // by the values it had. The windows of a whole row (or of the columns inside the
+  // edges) grow side by side, one offset after another, each in that same order.
+  const int w = in.width, h = in.height;
+  FloatPlane tmp(w, h), out(w, h);
+  std::vector<float> acc(static_cast<std::size_t>(w));
+  const int inner0 = radius, inner1 = w - radius;  // columns whose window fits
+  for (int y = 0; y < h; ++y) {
+    const float* p = &in.at(0, y);
+    float* t = &tmp.at(0, y);
+    const auto edge = [&](int x) {
+      const int lo = std::max(0, x - radius), hi = std::min(w - 1, x + radius);
       float s = 0;
-      int n = 0;
-      for (int k = std::max(0, x - radius); k <= std::min(in.width - 1, x + radius); ++k, ++n) s += in.at(k, y);
-      tmp.at(x, y) = s / static_cast<float>(n);
+      for (int k = lo; k <= hi; ++k) s += p[k];
+      t[x] = s / static_cast<float>(hi - lo + 1);
+    };
+    if (inner0 >= inner1) {
+      for (int x = 0; x < w; ++x) edge(x);
+      continue;
     }
-  for (int y = 0; y < in.height; ++y)
-    for (int x = 0; x < in.width; ++x) {
-      float s = 0;
-      int n = 0;
-      for (int k = std::max(0, y - radius); k <= std::min(in.height - 1, y + radius); ++k, ++n) s += tmp.at(x, k);
-      out.at(x, y) = s / static_cast<float>(n);
+    for (int x = 0; x < inner0; ++x) edge(x);
+    std::fill(acc.begin(), acc.end(), 0.0f);
+    for (int d = -radius; d <= radius; ++d)
+      for (int x = inner0; x < inner1; ++x) acc[static_cast<std::size_t>(x)] += p[x + d];
+    for (int x = inner0; x < inner1; ++x) t[x] = acc[static_cast<std::size_t>(x)] / static_cast<float>(2 * radius + 1);
+    for (int x = inner1; x < w; ++x) edge(x);
+  }
+  for (int y = 0; y < h; ++y) {
+    const int lo = std::max(0, y - radius), hi = std::min(h - 1, y + radius);
+    std::fill(acc.begin(), acc.end(), 0.0f);
+    for (int k = lo; k <= hi; ++k) {
+      const float* t = &tmp.at(0, k);
+      for (int x = 0; x < w; ++x) acc[static_cast<std::size_t>(x)] += t[x];
     }
+    float* o = &out.at(0, y);
+    for (int x = 0; x < w; ++x) o[x] = acc[static_cast<std::size_t>(x)] / static_cast<float>(hi - lo + 1);
+  }
   return out;
 }
 
