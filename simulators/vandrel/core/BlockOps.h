@@ -26,7 +26,7 @@ void AddRowToBlocks(const float* values, int width, float* blockSums, Kernel ker
 inline int RoundToInt(float v) {
   const int whole = static_cast<int>(v);
   const float rest = v - static_cast<float>(whole);
-  return rest >= 0.5f ? whole + 1 : rest <= -0.5f ? whole - 1 : whole;
+  return whole + (rest >= 0.5f) - (rest <= -0.5f);
 }
 
 // Where pixel p of a row (or column) lies between the centres of a field's `blocks`
