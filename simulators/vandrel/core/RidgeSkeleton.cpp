@@ -12,10 +12,9 @@
 namespace mivex::vandrel {
 namespace {
 
-// Neighbour bits, clockwise from north: P2 (N) = bit 0, P3 (NE) = 1, ... P9 (NW) = 7.
-
 // Deletion tables of the two sub-iterations of parallel thinning (Zhang and Suen),
-// computed at compile time from the neighbourhood code.
+// computed at compile time from the neighbourhood code. Neighbour bits run clockwise
+// from north: P2 (N) = bit 0, P3 (NE) = 1, ... P9 (NW) = 7.
 constexpr std::array<std::array<bool, 256>, 2> MakeDeletionTables() {
   std::array<std::array<bool, 256>, 2> t{};
   for (int code = 0; code < 256; ++code) {
@@ -51,7 +50,8 @@ constexpr std::uint64_t Deletable(int pass, const std::uint64_t (&p)[8]) {
   const std::uint64_t k3 = one1 & one2;
   const std::uint64_t ones = one1 ^ one2, twos = two1 ^ two2 ^ k3, k4 = majority(two1, two2, k3);
   const std::uint64_t fours = four1 ^ four2 ^ k4;
-  // 2..6: a two or a four, but not 7 (eight sets no lower bit).
+  // 2 to 6: the twos or the fours bit set (2 to 7; 8 sets the eights bit alone), but
+  // not all three lower bits (7).
   const std::uint64_t count = (twos | fours) & ~(fours & twos & ones);
   std::uint64_t once = 0, twice = 0;
   for (int i = 0; i < 8; ++i) {
@@ -63,6 +63,17 @@ constexpr std::uint64_t Deletable(int pass, const std::uint64_t (&p)[8]) {
                                            : ~(p[0] & p[2] & p[6]) & ~(p[0] & p[4] & p[6]);
   return count & once & ~twice & products;
 }
+
+constexpr bool DeletableAgreesWithTables() {
+  for (int pass = 0; pass < 2; ++pass)
+    for (int code = 0; code < 256; ++code) {
+      std::uint64_t p[8] = {};
+      for (int i = 0; i < 8; ++i) p[i] = (code >> i) & 1;
+      if ((Deletable(pass, p) & 1) != kDeletion[pass][code]) return false;
+    }
+  return true;
+}
+static_assert(DeletableAgreesWithTables(), "the bitwise rule must be the table's");
 
 // Eight pixels (bytes, any non-zero set) as the low eight bits of a word, first pixel
 // lowest: each byte's top bit marks it non-zero, and one multiplication gathers them.
@@ -83,17 +94,6 @@ constexpr std::array<std::uint64_t, 256> MakeSpreadBits() {
   return t;
 }
 constexpr auto kSpreadBits = MakeSpreadBits();
-
-constexpr bool DeletableAgreesWithTables() {
-  for (int pass = 0; pass < 2; ++pass)
-    for (int code = 0; code < 256; ++code) {
-      std::uint64_t p[8] = {};
-      for (int i = 0; i < 8; ++i) p[i] = (code >> i) & 1;
-      if ((Deletable(pass, p) & 1) != kDeletion[pass][code]) return false;
-    }
-  return true;
-}
-static_assert(DeletableAgreesWithTables(), "the bitwise rule must be the table's");
 
 // Fills the 4-connected gaps of at most `maxArea` pixels enclosed by ridge: pores and
 // specks of a wet or smudged ridge, which would thin into loops read as fork pairs.
