@@ -1,6 +1,7 @@
 // The engine on real fingerprint images: genuine pairs match, impostors do not,
 // enrollment from three presses works, and images that are not 500 dpi fingerprints
 // (other sensors' captures, blank frames) get extraction scores above the threshold.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,36 @@ class VandrelRealImages : public ::testing::Test {
     return details[1];
   }
 };
+
+// Faster extraction must write the very records it wrote before: every stage sums,
+// rounds and thins as it did, only sooner. These are the records of real images (all
+// features, default context) as extraction wrote them when its results last changed on
+// purpose; a deliberate change of what it extracts renews them.
+TEST_F(VandrelRealImages, RecordsStayTheSameBitForBit) {
+  struct Expected {
+    const char* name;
+    std::int32_t score, length;
+    std::uint64_t hash;
+  };
+  const Expected expected[] = {
+      {"fvc2000_db2_b/101_1.png", 40, 138, 0xe4dfcab055adf518ULL}, {"fvc2000_db2_b/103_4.png", 44, 166, 0x44065820ffe6b6cfULL},
+      {"fvc2000_db2_b/105_7.png", 40, 152, 0xea65b77042fec19bULL}, {"fvc2000_db2_b/108_2.png", 44, 212, 0x258fb846735981e7ULL},
+      {"fvc2000_db2_b/110_8.png", 59, 202, 0xcb8d1801f6610377ULL}, {"fvc2000_db4_b/102_1.png", 40, 160, 0x6f67bffe220d178bULL},
+      {"fvc2000_db4_b/104_3.png", 40, 154, 0x85538f913f7de576ULL}, {"fvc2000_db4_b/107_5.png", 50, 102, 0x91055f8ecfc99d0fULL},
+      {"fvc2000_db4_b/109_6.png", 184, 103, 0x0cc9f35ff070dbfcULL},
+  };
+  for (const Expected& e : expected) {
+    GrayImage img;
+    ASSERT_TRUE(ReadPngGray(DataPath(e.name), img)) << e.name;
+    std::vector<std::uint8_t> record(10000, 0);
+    std::int32_t length = 0;
+    EXPECT_EQ(ExtractRecord(img.width, img.height, img.pixels.data(), 500, record.data(), &length, 0), e.score) << e.name;
+    ASSERT_EQ(length, e.length) << e.name;
+    std::uint64_t hash = 0xcbf29ce484222325ULL;  // FNV-1a
+    for (std::int32_t i = 0; i < length; ++i) hash = (hash ^ record[static_cast<std::size_t>(i)]) * 0x100000001b3ULL;
+    EXPECT_EQ(hash, e.hash) << e.name;
+  }
+}
 
 TEST_F(VandrelRealImages, GenuinePairsMatchAndImpostorsDoNot) {
   const char* genuine[][2] = {{"101_1", "101_2"}, {"102_1", "102_3"}, {"103_2", "103_4"},

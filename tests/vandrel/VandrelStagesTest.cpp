@@ -187,13 +187,15 @@ BytePlane PlainThinning(BytePlane img) {
   return img;
 }
 
-// Thinning, which judges again only pixels whose neighbourhood changed, leaves the
-// skeleton plain thinning leaves: on thick random blobs, where pixels go over many
-// rounds, and on thin ridges with pores.
+// Thinning, which judges 64 pixels of a row at once, leaves the skeleton plain
+// thinning leaves: on thick random blobs, where pixels go over many rounds, and on
+// thin ridges with pores; in images narrower than one word, of whole words and with
+// a few bits in a last word, where the neighbours cross from word to word.
 TEST(VandrelStages, ThinningGivesThePlainSkeleton) {
   std::mt19937 rng(31);
-  for (int trial = 0; trial < 12; ++trial) {
-    BytePlane img(61 + trial, 47 + 2 * trial, 0);
+  const int widths[] = {61, 62, 63, 64, 65, 66, 67, 68, 69, 70, 71, 72, 1, 2, 128, 129, 191, 256};
+  for (int trial = 0; trial < static_cast<int>(std::size(widths)); ++trial) {
+    BytePlane img(widths[trial], 47 + 2 * (trial % 12), 0);
     std::uniform_int_distribution<int> cx(0, img.width - 1), cy(0, img.height - 1), radius(1, 2 + trial % 6);
     for (int blob = 0; blob < 25; ++blob) {
       const int x0 = cx(rng), y0 = cy(rng), r = radius(rng);
@@ -289,6 +291,63 @@ TEST(VandrelStages, PoresInRidgesAreFilledButLongerGapsStay) {
   int lines = 0;
   for (int y = 194; y <= 206; ++y) lines += skeleton.at(110, y) && !skeleton.at(110, y - 1);
   EXPECT_EQ(lines, 2);
+}
+
+// Gap filling by runs along the rows gives what a plain 4-connected flood fill gives:
+// gaps of at most kMaxRidgeHole pixels that do not reach the edge become ridge, on
+// random speckle where gaps of every size and shape meet the edges and masked blocks.
+TEST(VandrelStages, GapsFilledAsAFloodFillFillsThem) {
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 16; ++trial) {
+    const int w = 17 + 13 * trial, h = 9 + 11 * (trial % 7);
+    FloatPlane enhanced(w, h);
+    std::bernoulli_distribution ridge(0.45 + 0.03 * (trial % 6));
+    for (float& v : enhanced.data) v = ridge(rng) ? 1.0f : -1.0f;
+    ForegroundMask mask;
+    mask.blocks = BytePlane((w + params::kBlock - 1) / params::kBlock, (h + params::kBlock - 1) / params::kBlock, 1);
+    if (trial % 3 == 1) mask.blocks.at(1, 0) = 0;  // a masked block is gap too
+    BytePlane expected(w, h, 0);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        expected.at(x, y) = enhanced.at(x, y) > 0 && mask.blocks.at(x / params::kBlock, y / params::kBlock);
+    BytePlane seen(w, h, 0);
+    for (int y0 = 0; y0 < h; ++y0)
+      for (int x0 = 0; x0 < w; ++x0) {
+        if (expected.at(x0, y0) || seen.at(x0, y0)) continue;
+        std::vector<std::pair<int, int>> region{{x0, y0}};
+        seen.at(x0, y0) = 1;
+        bool edge = false;
+        for (std::size_t k = 0; k < region.size(); ++k) {
+          const auto [x, y] = region[k];
+          edge = edge || x == 0 || y == 0 || x == w - 1 || y == h - 1;
+          const int nx[4] = {x - 1, x + 1, x, x}, ny[4] = {y, y, y - 1, y + 1};
+          for (int i = 0; i < 4; ++i)
+            if (expected.contains(nx[i], ny[i]) && !expected.at(nx[i], ny[i]) && !seen.at(nx[i], ny[i])) {
+              seen.at(nx[i], ny[i]) = 1;
+              region.emplace_back(nx[i], ny[i]);
+            }
+        }
+        if (!edge && static_cast<int>(region.size()) <= params::kMaxRidgeHole)
+          for (const auto& [x, y] : region) expected.at(x, y) = 2;
+      }
+    for (std::uint8_t& v : expected.data) v = v != 0;
+    EXPECT_EQ(BinarizeRidges(enhanced, mask).data, expected.data) << "trial " << trial;
+  }
+}
+
+// Ridge profiles sample the image at positions rounded as std::lround rounds: halves
+// away from zero, everything else to the nearest integer, on both sides of zero.
+TEST(VandrelStages, ProfileSamplesRoundAsTheLibraryRounds) {
+  std::vector<float> values;
+  for (int k = -2400; k <= 2400; ++k) {
+    const float v = static_cast<float>(k) / 8;
+    values.insert(values.end(), {v, std::nextafter(v, -1e9f), std::nextafter(v, 1e9f)});
+  }
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> any(-600.0f, 600.0f);
+  for (int i = 0; i < 20000; ++i) values.push_back(any(rng));
+  values.insert(values.end(), {0.49999997f, -0.49999997f, 8388607.5f, -8388607.5f, 16777216.0f, -0.0f});
+  for (float v : values) EXPECT_EQ(RoundToInt(v), std::lround(v)) << v;
 }
 
 TEST(VandrelStages, FilterRemovesBrokenRidgesSpursAndBorders) {
@@ -813,6 +872,63 @@ TEST(VandrelMatcher, TemplateTurnsAreThoseOfTheDirections) {
 // The ridge filter of every form this processor has gives the portable code's plane
 // bit for bit: on images whose sides are whole blocks and on images whose last row and
 // column of blocks are cut short, with ridges of several directions and periods.
+// Box smoothing, whose windows of a row grow side by side, gives the means of summing
+// each window on its own from its first value, bit for bit: fields narrower and wider
+// than the window, radii 0 to 4.
+TEST(VandrelStages, BoxSmoothingGivesThePlainWindowMeans) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+  std::uniform_int_distribution<int> exponent(-10, 10);
+  for (const auto& [w, h] : {std::pair{1, 1}, std::pair{3, 2}, std::pair{7, 9}, std::pair{32, 46}, std::pair{33, 5}})
+    for (int radius = 0; radius <= 4; ++radius) {
+      FloatPlane in(w, h);
+      for (float& v : in.data) v = std::ldexp(mantissa(rng), exponent(rng));
+      const auto mean = [](const auto& value, int p, int n, int r) {
+        float s = 0;
+        const int lo = std::max(0, p - r), hi = std::min(n - 1, p + r);
+        for (int k = lo; k <= hi; ++k) s += value(k);
+        return s / static_cast<float>(hi - lo + 1);
+      };
+      FloatPlane rows(w, h);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) rows.at(x, y) = mean([&](int k) { return in.at(k, y); }, x, w, radius);
+      const FloatPlane got = BoxSmooth(in, radius);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+          ASSERT_EQ(std::bit_cast<std::uint32_t>(got.at(x, y)),
+                    std::bit_cast<std::uint32_t>(mean([&](int k) { return rows.at(x, k); }, y, h, radius)))
+              << w << "x" << h << " radius " << radius << " at " << x << "," << y;
+    }
+}
+
+// Block sums of rows, in every form, are the sums of adding each pixel to its block's
+// sum in raster order, bit for bit: values of mixed signs and magnitudes, whose sums
+// round differently in any other order; widths around whole vectors of blocks.
+TEST(VandrelStages, BlockSumKernelsGiveExactlyThePlainSums) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+  std::uniform_int_distribution<int> exponent(-12, 12);
+  int kernelsChecked = 0;
+  for (Kernel kernel : {Kernel::Portable, Kernel::BitCount, Kernel::Vector256, Kernel::Vector}) {
+    if (!KernelAvailable(kernel)) continue;
+    ++kernelsChecked;
+    for (int width : {1, 7, 8, 9, 63, 64, 65, 127, 128, 130, 256, 300}) {
+      const int blocks = (width + params::kBlock - 1) / params::kBlock;
+      std::vector<float> plain(static_cast<std::size_t>(blocks), 0.0f), got = plain, row(static_cast<std::size_t>(width));
+      for (int y = 0; y < params::kBlock + 3; ++y) {
+        for (float& v : row) v = std::ldexp(mantissa(rng), exponent(rng));
+        for (int x = 0; x < width; ++x) plain[static_cast<std::size_t>(x / params::kBlock)] += row[static_cast<std::size_t>(x)];
+        AddRowToBlocks(row.data(), width, got.data(), kernel);
+      }
+      for (int b = 0; b < blocks; ++b)
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(got[static_cast<std::size_t>(b)]),
+                  std::bit_cast<std::uint32_t>(plain[static_cast<std::size_t>(b)]))
+            << static_cast<int>(kernel) << " width " << width << " block " << b;
+    }
+  }
+  RecordProperty("kernels_checked", kernelsChecked);
+}
+
 TEST(VandrelStages, RidgeFilterKernelsGiveExactlyWhatPortableCodeGives) {
   GaborBank bank;
   int kernelsChecked = 0;

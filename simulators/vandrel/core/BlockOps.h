@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "Image.h"
+#include "Kernels.h"
 #include "VandrelParams.h"
 
 namespace mivex::vandrel {
@@ -12,9 +13,25 @@ namespace mivex::vandrel {
 // Mean over a (2r+1) x (2r+1) window, shrinking at the edges.
 FloatPlane BoxSmooth(const FloatPlane& in, int radius);
 
+// Adds one image row's values to the running sums of its blocks (one float per block
+// of the row), pixel after pixel from the left: the very sums, bit for bit, that adding
+// every pixel to its block's sum in memory gives, with each sum held in a register
+// while its block's pixels of the row go in. The vector form sums eight blocks side by
+// side, each in its own lane and in the same order.
+void AddRowToBlocks(const float* values, int width, float* blockSums, Kernel kernel = FastestKernel());
+
+// Rounded to the nearest integer, halves away from zero, as std::lround rounds, but
+// inline: the C library's routine costs a call for every sample of a ridge profile.
+// Exact: a float's part after the point is itself a float.
+inline int RoundToInt(float v) {
+  const int whole = static_cast<int>(v);
+  const float rest = v - static_cast<float>(whole);
+  return whole + (rest >= 0.5f) - (rest <= -0.5f);
+}
+
 // Where pixel p of a row (or column) lies between the centres of a field's `blocks`
 // blocks along it: the blocks on either side (clamped to the field) and the share of
-// the second.
+// the second, for interpolation between block values.
 struct BlockPlace {
   int first, second;
   float share;
@@ -24,15 +41,6 @@ inline BlockPlace PlaceBetweenBlocks(int p, int blocks) {
   const float f = (static_cast<float>(p) + 0.5f) / b - 0.5f;
   const int i = static_cast<int>(std::floor(f));
   return {std::clamp(i, 0, blocks - 1), std::clamp(i + 1, 0, blocks - 1), f - static_cast<float>(i)};
-}
-
-// Value of a block field at the pixel placed at (x, y) between block centres,
-// interpolated.
-inline float SampleBilinear(const FloatPlane& blocks, BlockPlace x, BlockPlace y) {
-  const float ax = x.share, ay = y.share;
-  const float v00 = blocks.at(x.first, y.first), v10 = blocks.at(x.second, y.first);
-  const float v01 = blocks.at(x.first, y.second), v11 = blocks.at(x.second, y.second);
-  return (v00 * (1 - ax) + v10 * ax) * (1 - ay) + (v01 * (1 - ax) + v11 * ax) * ay;
 }
 
 // Angle brought into [0, pi).

@@ -1,5 +1,6 @@
 #include "EnhancedImage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -128,8 +129,13 @@ FloatPlane EnhanceRidges(const FloatPlane& img, const OrientationField& field, c
   constexpr int pad = kGaborRadius;
   const int pw = img.width + 2 * pad;
   FloatPlane padded(pw, img.height + 2 * pad);
-  for (int y = 0; y < padded.height; ++y)
-    for (int x = 0; x < pw; ++x) padded.at(x, y) = img.clamped(x - pad, y - pad);
+  for (int y = 0; y < padded.height; ++y) {
+    const float* row = &img.at(0, std::clamp(y - pad, 0, img.height - 1));
+    float* p = &padded.at(0, y);
+    std::fill(p, p + pad, row[0]);
+    std::copy(row, row + img.width, p + pad);
+    std::fill(p + pad + img.width, p + pw, row[img.width - 1]);
+  }
 
   const int half = bank.HalfSize();
   std::vector<int> offsets(static_cast<std::size_t>(half));

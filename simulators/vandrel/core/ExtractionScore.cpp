@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "VandrelParams.h"
 
@@ -9,14 +10,19 @@ namespace mivex::vandrel {
 
 float RidgeClarity(const FloatPlane& normalized, const FloatPlane& enhanced, const ForegroundMask& mask) {
   double ne = 0, nn = 0, ee = 0;
-  for (int y = 0; y < normalized.height; ++y)
-    for (int x = 0; x < normalized.width; ++x) {
-      if (!mask.blocks.at(x / params::kBlock, y / params::kBlock)) continue;
-      const double n = normalized.at(x, y), e = enhanced.at(x, y);
-      ne += n * e;
-      nn += n * n;
-      ee += e * e;
+  for (int y = 0; y < normalized.height; ++y) {
+    const std::uint8_t* inside = &mask.blocks.at(0, y / params::kBlock);
+    for (int x0 = 0; x0 < normalized.width; x0 += params::kBlock) {
+      if (!inside[x0 / params::kBlock]) continue;
+      const int end = std::min(normalized.width, x0 + params::kBlock);
+      for (int x = x0; x < end; ++x) {
+        const double n = normalized.at(x, y), e = enhanced.at(x, y);
+        ne += n * e;
+        nn += n * n;
+        ee += e * e;
+      }
     }
+  }
   return nn > 0 && ee > 0 ? static_cast<float>(ne / std::sqrt(nn * ee)) : 0.0f;
 }
 

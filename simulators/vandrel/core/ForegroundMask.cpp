@@ -120,13 +120,20 @@ ForegroundMask RefineForeground(const ForegroundMask& in, const FloatPlane& norm
   using namespace params;
   const int cols = in.blocks.width, rows = in.blocks.height;
   FloatPlane ne(cols, rows), nn(cols, rows), ee(cols, rows);
-  for (int y = 0; y < normalized.height; ++y)
-    for (int x = 0; x < normalized.width; ++x) {
-      const float n = normalized.at(x, y), e = enhanced.at(x, y);
-      ne.at(x / kBlock, y / kBlock) += n * e;
-      nn.at(x / kBlock, y / kBlock) += n * n;
-      ee.at(x / kBlock, y / kBlock) += e * e;
+  const int w = normalized.width;
+  std::vector<float> neRow(static_cast<std::size_t>(w)), nnRow(static_cast<std::size_t>(w)), eeRow(static_cast<std::size_t>(w));
+  for (int y = 0; y < normalized.height; ++y) {
+    const float* n = &normalized.at(0, y);
+    const float* e = &enhanced.at(0, y);
+    for (int x = 0; x < w; ++x) {
+      neRow[static_cast<std::size_t>(x)] = n[x] * e[x];
+      nnRow[static_cast<std::size_t>(x)] = n[x] * n[x];
+      eeRow[static_cast<std::size_t>(x)] = e[x] * e[x];
     }
+    AddRowToBlocks(neRow.data(), w, &ne.at(0, y / kBlock));
+    AddRowToBlocks(nnRow.data(), w, &nn.at(0, y / kBlock));
+    AddRowToBlocks(eeRow.data(), w, &ee.at(0, y / kBlock));
+  }
   ne = BoxSmooth(ne, 1);
   nn = BoxSmooth(nn, 1);
   ee = BoxSmooth(ee, 1);

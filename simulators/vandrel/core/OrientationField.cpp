@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 #include "BlockOps.h"
 #include "PortableMath.h"
@@ -35,38 +36,71 @@ struct GradientTensors {
   FloatPlane gxx, gxy, gee, count;  // summed per block
 };
 
+// Each pixel's Sobel gradients (edges repeat) as the three tensor terms, row by row,
+// then summed per block in the order of a plain pass over the image.
 GradientTensors BlockTensors(const FloatPlane& img) {
   using params::kBlock;
-  const int cols = (img.width + kBlock - 1) / kBlock, rows = (img.height + kBlock - 1) / kBlock;
+  const int w = img.width, h = img.height;
+  const int cols = (w + kBlock - 1) / kBlock, rows = (h + kBlock - 1) / kBlock;
   GradientTensors t{FloatPlane(cols, rows), FloatPlane(cols, rows), FloatPlane(cols, rows), FloatPlane(cols, rows)};
-  for (int y = 0; y < img.height; ++y)
-    for (int x = 0; x < img.width; ++x) {
-      // Sobel gradients with repeated edges.
-      const float a = img.clamped(x - 1, y - 1), b = img.clamped(x, y - 1), c = img.clamped(x + 1, y - 1);
-      const float d = img.clamped(x - 1, y), f = img.clamped(x + 1, y);
-      const float g = img.clamped(x - 1, y + 1), h = img.clamped(x, y + 1), i = img.clamped(x + 1, y + 1);
+  std::vector<float> xx(static_cast<std::size_t>(w)), xy(static_cast<std::size_t>(w)), ee(static_cast<std::size_t>(w));
+  for (int y = 0; y < h; ++y) {
+    const float* up = &img.at(0, std::max(y - 1, 0));
+    const float* mid = &img.at(0, y);
+    const float* down = &img.at(0, std::min(y + 1, h - 1));
+    // l and r are the columns left and right of x, clamped at the edges.
+    const auto terms = [&](int x, int l, int r) {
+      const float a = up[l], b = up[x], c = up[r];
+      const float d = mid[l], f = mid[r];
+      const float g = down[l], hh = down[x], i = down[r];
       const float gx = (c + 2 * f + i) - (a + 2 * d + g);
-      const float gy = (g + 2 * h + i) - (a + 2 * b + c);
-      const int bx = x / kBlock, by = y / kBlock;
-      t.gxx.at(bx, by) += gx * gx - gy * gy;
-      t.gxy.at(bx, by) += 2 * gx * gy;
-      t.gee.at(bx, by) += gx * gx + gy * gy;
-      t.count.at(bx, by) += 1;
-    }
+      const float gy = (g + 2 * hh + i) - (a + 2 * b + c);
+      xx[static_cast<std::size_t>(x)] = gx * gx - gy * gy;
+      xy[static_cast<std::size_t>(x)] = 2 * gx * gy;
+      ee[static_cast<std::size_t>(x)] = gx * gx + gy * gy;
+    };
+    terms(0, 0, std::min(1, w - 1));
+    for (int x = 1; x < w - 1; ++x) terms(x, x - 1, x + 1);
+    if (w > 1) terms(w - 1, w - 2, w - 1);
+    const int by = y / kBlock;
+    AddRowToBlocks(xx.data(), w, &t.gxx.at(0, by));
+    AddRowToBlocks(xy.data(), w, &t.gxy.at(0, by));
+    AddRowToBlocks(ee.data(), w, &t.gee.at(0, by));
+  }
+  for (int by = 0; by < rows; ++by)
+    for (int bx = 0; bx < cols; ++bx)
+      t.count.at(bx, by) = static_cast<float>((std::min(w, (bx + 1) * kBlock) - bx * kBlock) *
+                                              (std::min(h, (by + 1) * kBlock) - by * kBlock));
   return t;
 }
 
 // Binomial blur (1 4 6 4 1) / 16 along rows, then along columns; edges repeat.
 FloatPlane Blur(const FloatPlane& in) {
-  FloatPlane rowsDone(in.width, in.height), out(in.width, in.height);
-  for (int y = 0; y < in.height; ++y)
-    for (int x = 0; x < in.width; ++x)
-      rowsDone.at(x, y) = (in.clamped(x - 2, y) + in.clamped(x + 2, y) + 4 * (in.clamped(x - 1, y) + in.clamped(x + 1, y)) +
-                           6 * in.at(x, y)) / 16;
-  for (int y = 0; y < in.height; ++y)
-    for (int x = 0; x < in.width; ++x)
-      out.at(x, y) = (rowsDone.clamped(x, y - 2) + rowsDone.clamped(x, y + 2) +
-                      4 * (rowsDone.clamped(x, y - 1) + rowsDone.clamped(x, y + 1)) + 6 * rowsDone.at(x, y)) / 16;
+  const int w = in.width, h = in.height;
+  FloatPlane rowsDone(w, h), out(w, h);
+  for (int y = 0; y < h; ++y) {
+    const float* p = &in.at(0, y);
+    float* o = &rowsDone.at(0, y);
+    const auto blur = [&](int x, int l2, int l1, int r1, int r2) {
+      o[x] = (p[l2] + p[r2] + 4 * (p[l1] + p[r1]) + 6 * p[x]) / 16;
+    };
+    const auto edge = [&](int x) {
+      blur(x, std::clamp(x - 2, 0, w - 1), std::clamp(x - 1, 0, w - 1), std::clamp(x + 1, 0, w - 1),
+           std::clamp(x + 2, 0, w - 1));
+    };
+    for (int x = 0; x < std::min(2, w); ++x) edge(x);
+    for (int x = 2; x < w - 2; ++x) blur(x, x - 2, x - 1, x + 1, x + 2);
+    for (int x = std::max(2, w - 2); x < w; ++x) edge(x);
+  }
+  for (int y = 0; y < h; ++y) {
+    const float* u2 = &rowsDone.at(0, std::max(y - 2, 0));
+    const float* u1 = &rowsDone.at(0, std::max(y - 1, 0));
+    const float* c = &rowsDone.at(0, y);
+    const float* d1 = &rowsDone.at(0, std::min(y + 1, h - 1));
+    const float* d2 = &rowsDone.at(0, std::min(y + 2, h - 1));
+    float* o = &out.at(0, y);
+    for (int x = 0; x < w; ++x) o[x] = (u2[x] + d2[x] + 4 * (u1[x] + d1[x]) + 6 * c[x]) / 16;
+  }
   return out;
 }
 

@@ -50,14 +50,19 @@ RidgeWavelength EstimateWavelength(const FloatPlane& img, const OrientationField
       const float ux = pm::Cos(theta), uy = pm::Sin(theta);  // along the ridges
       const float nx = -uy, ny = ux;                           // across
       const float cx = static_cast<float>(bx * kBlock), cy = static_cast<float>(by * kBlock);
+      // Sample offsets along the ridges, the same for every point of the profile.
+      constexpr int kSamples = kFrequencyWindowWidth / 2;
+      float alongX[kSamples], alongY[kSamples];
+      for (int i = 0; i < kSamples; ++i) {
+        const float j = static_cast<float>(2 * i - kFrequencyWindowWidth / 2);
+        alongX[i] = j * ux;
+        alongY[i] = j * uy;
+      }
       for (int k = 0; k < kFrequencyWindowLength; ++k) {
         const float t = static_cast<float>(k - kFrequencyWindowLength / 2);
+        const float px = cx + t * nx, py = cy + t * ny;
         float acc = 0;
-        for (int j = -kFrequencyWindowWidth / 2; j < kFrequencyWindowWidth / 2; j += 2) {
-          const int x = static_cast<int>(std::lround(cx + t * nx + static_cast<float>(j) * ux));
-          const int y = static_cast<int>(std::lround(cy + t * ny + static_cast<float>(j) * uy));
-          acc += img.clamped(x, y);
-        }
+        for (int i = 0; i < kSamples; ++i) acc += img.clamped(RoundToInt(px + alongX[i]), RoundToInt(py + alongY[i]));
         profile[k] = acc;
       }
       // Light smoothing keeps noise from making extra peaks.
