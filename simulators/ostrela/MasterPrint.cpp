@@ -1,5 +1,7 @@
 #include "MasterPrint.h"
 
+#include <utility>
+
 #include "FixedMath.h"
 #include "NoiseField.h"
 #include "OstrelaParams.h"
@@ -187,9 +189,76 @@ TMasterPrint GenerateMaster(const TGaborBank& bank, std::uint32_t subject, std::
           static_cast<std::int8_t>(Clamp32(h, -127, 127));
     }
   }
+  TRandom breaks(MixSeed(m.Design.Seed, 0x627265616bULL));
+  const std::int32_t breakCount = breaks.Range(p::kRidgeBreaksMin, p::kRidgeBreaksMax);
+  for (std::int32_t b = 0; b < breakCount; ++b) {
+    const std::int32_t x = breaks.Below(m.Width);
+    const std::int32_t y = breaks.Below(m.Height);
+    const std::int32_t length = breaks.Range(p::kRidgeBreakLengthMin, p::kRidgeBreakLengthMax);
+    BreakRidge(m, angle, period, x, y, length, breaks.Below(2) == 1);
+  }
   const TNoiseField ragged(MixSeed(m.Design.Seed, 0x7261676765ULL), m.Width, m.Height, 5);
   for (const TSkinMark& mark : m.Design.Marks) CutMark(m, mark, ragged);
   return m;
+}
+
+void BreakRidge(TMasterPrint& m, const std::vector<std::int32_t>& angle, const std::vector<std::int32_t>& period,
+                std::int32_t x, std::int32_t y, std::int32_t length, bool backward) {
+  const auto at = [&m](std::int32_t px, std::int32_t py) {
+    return static_cast<std::size_t>(py) * static_cast<std::size_t>(m.Width) + static_cast<std::size_t>(px);
+  };
+  const auto inside = [&m](std::int32_t px, std::int32_t py) {
+    return px >= 2 && py >= 2 && px < m.Width - 2 && py < m.Height - 2;
+  };
+  constexpr std::int32_t kStep = 2;
+  // The crest is traced first and lowered afterwards, so the trace never sees its own
+  // lowered track and strays onto the next ridge.
+  std::vector<std::pair<std::int32_t, std::int32_t>> crest;
+  std::int32_t direction = -1;
+  for (std::int32_t walked = 0; walked <= length; walked += kStep) {
+    if (!inside(x, y) || m.Skin[at(x, y)] < 128) break;
+    const std::int32_t ridgeAngle = angle[at(x, y)];  // along the ridges
+    // Onto the crest: the highest point across the ridge within half a period.
+    const std::int32_t reach = period[at(x, y)] / 512;
+    const std::int32_t nx = -SinQ16(ridgeAngle);
+    const std::int32_t ny = CosQ16(ridgeAngle);
+    std::int32_t bestX = x, bestY = y, best = m.Ridges[at(x, y)];
+    for (std::int32_t t = -reach; t <= reach; ++t) {
+      const std::int32_t px = x + static_cast<std::int32_t>(DivRound(std::int64_t{nx} * t, kQ16));
+      const std::int32_t py = y + static_cast<std::int32_t>(DivRound(std::int64_t{ny} * t, kQ16));
+      if (inside(px, py) && m.Ridges[at(px, py)] > best) {
+        best = m.Ridges[at(px, py)];
+        bestX = px;
+        bestY = py;
+      }
+    }
+    x = bestX;
+    y = bestY;
+    crest.emplace_back(x, y);
+    // On along the ridge, the way first taken.
+    std::int32_t way = ridgeAngle;
+    if (direction < 0 ? backward : AngleDelta(ridgeAngle, direction) > kQuarterTurn ||
+                                      AngleDelta(ridgeAngle, direction) < -kQuarterTurn)
+      way += kHalfTurn;
+    direction = way & (kTurn - 1);
+    x += static_cast<std::int32_t>(DivRound(std::int64_t{CosQ16(direction)} * kStep, kQ16));
+    y += static_cast<std::int32_t>(DivRound(std::int64_t{SinQ16(direction)} * kStep, kQ16));
+  }
+  // Lowered to valley within half a period of the crest (its own ridge and the edges
+  // of the valleys beside it), so the ridges on either side stay whole.
+  for (const auto& [cx, cy] : crest) {
+    const std::int32_t radiusQ8 = period[at(cx, cy)] * 50 / 100;
+    const std::int32_t r = radiusQ8 / 256 + 1;
+    for (std::int32_t dy = -r; dy <= r; ++dy)
+      for (std::int32_t dx = -r; dx <= r; ++dx) {
+        if (!inside(cx + dx, cy + dy)) continue;
+        const std::int64_t d = ISqrt(static_cast<std::uint64_t>(dx * dx + dy * dy) << 16);  // Q8
+        const std::int64_t depth = SmoothStepQ16((radiusQ8 - d) * kQ16 / (radiusQ8 / 3 + 1));
+        std::int8_t& h = m.Ridges[at(cx + dx, cy + dy)];
+        const std::int64_t lowered = h + (((std::int64_t{p::kValleyHeight} - h) * depth) >> 16);
+        if (lowered < h) h = static_cast<std::int8_t>(lowered);
+      }
+  }
 }
 
 }  // namespace mivex::ostrela

@@ -25,4 +25,11 @@ struct TMasterPrint {
 // the finger; creases and scars then cut across the ridges.
 TMasterPrint GenerateMaster(const TGaborBank& bank, std::uint32_t subject, std::int32_t finger);
 
+// Takes one stretch of ridge away: from a point near (x, y), along the crest of the
+// nearest ridge (following its bends, by the angle map along the ridges and the period
+// map in Q8 pixels) for `length` pixels, forward along the angle or, with `backward`,
+// the other way; valley is left where it ran, and a ridge ending at either end.
+void BreakRidge(TMasterPrint& m, const std::vector<std::int32_t>& angle, const std::vector<std::int32_t>& period,
+                std::int32_t x, std::int32_t y, std::int32_t length, bool backward);
+
 }  // namespace mivex::ostrela

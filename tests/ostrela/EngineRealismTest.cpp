@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "Engine.h"
+#include "FingerDesign.h"
 #include "Impression.h"
 #include "MasterCache.h"
 #include "PressModel.h"
@@ -119,13 +121,41 @@ TEST_F(EngineRealism, ImpressionsMatchTheirOwnFingerOnly) {
   EXPECT_GE(genuineMatched * 100, genuine * 65);
   EXPECT_LT(genuineMatched, genuine);
   // Genuine scores spread over the scale as real ones do (from about 20 to the top),
-  // rather than all reaching its top.
-  EXPECT_LT(saturated * 2, genuine);
+  // rather than all reaching its top. Real pairs reach the top often too (one of the
+  // shared real sets has its genuine median there, the other just below it), so only
+  // some more than half may.
+  EXPECT_LT(saturated * 3, genuine * 2);
   EXPECT_GE(genuineScores[static_cast<std::size_t>(genuine / 2)], 400);
   // Synthetic fingers are as distinct as real ones: impostors reach the engine's
   // thresholds about as rarely as its scale promises (with room for a small sample).
   EXPECT_LE(impostorOverOnePercent * 100, impostor * 4);
   EXPECT_LE(impostorOverOnePerMille * 100, impostor * 1);
+}
+
+// Fingers of one pattern class share their flow; if their minutiae only lay where that
+// flow makes ridges begin and end, they would lie at the same places on all of them and
+// impostors of one class would match far more often than the scale promises (they did:
+// about 3 % of such pairs reached the 1 % point). Real minutiae also lie scattered at
+// places of each finger's own, and so must simulated ones.
+TEST_F(EngineRealism, ImpostorsOfOnePatternClassMatchRarely) {
+  constexpr int kFingers = 40;
+  constexpr std::int32_t kOnePercent = 47;
+  std::vector<TRecord> records;
+  for (std::uint32_t subject = 2000; static_cast<int>(records.size()) < kFingers; ++subject) {
+    if (DesignFinger(subject, 2).Class != TPatternClass::pcRightLoop) continue;
+    TRecord r = Extract(subject, 2, TPressKind::pkGood, 0, 3);
+    if (r.Score >= 0) records.push_back(std::move(r));
+  }
+  int pairs = 0;
+  int reaching = 0;
+  for (std::size_t i = 0; i < records.size(); ++i)
+    for (std::size_t j = i + 1; j < records.size(); ++j) {
+      ++pairs;
+      reaching += Similarity(records[i], records[j]) >= kOnePercent ? 1 : 0;
+    }
+  std::printf("right loops of different people: %d of %d pairs at 1 %%\n", reaching, pairs);
+  // Pairs of one class are the hardest impostors, so some more than 1 % may reach it.
+  EXPECT_LE(reaching * 1000, pairs * 22);
 }
 
 TEST_F(EngineRealism, GoodPressesAreRejectedAFewTimesPerHundred) {

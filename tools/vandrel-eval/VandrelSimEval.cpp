@@ -28,7 +28,9 @@
 
 #include "CalibrationFit.h"
 #include "Engine.h"
+#include "FingerDesign.h"
 #include "PngGray.h"
+#include "PressFigures.h"
 #include "RawComparisons.h"
 #include "SimulatedPresses.h"
 #include "capture/ScoreScale.h"
@@ -267,6 +269,32 @@ void PrintImpostorRelation(std::vector<float> simulated, std::vector<float> real
   }
 }
 
+// Simulated impostor pairs of fingers of one pattern class and of different classes,
+// and the share of each reaching 47: whether chance pairs come from fingers alike in
+// their global flow or from the minutiae themselves.
+void PrintClassSplit(const std::vector<std::string>& fingers, const ComparedPopulation& c) {
+  std::vector<ostrela::TPatternClass> classes;
+  for (const std::string& name : fingers) {
+    const std::size_t slash = name.find('/');
+    classes.push_back(ostrela::DesignFinger(static_cast<std::uint32_t>(std::stoul(name.substr(0, slash))),
+                                            std::stoi(name.substr(slash + 1)))
+                          .Class);
+  }
+  std::size_t pairs[2] = {0, 0}, reaching[2] = {0, 0}, k = 0;
+  for (std::size_t i = 0; i < fingers.size(); ++i)
+    for (std::size_t j = i + 1; j < fingers.size(); ++j) {
+      if (fingers[i] == fingers[j]) continue;
+      const int same = classes[i] == classes[j] ? 1 : 0;
+      ++pairs[same];
+      reaching[same] += c.impostorScore[k++] >= 47;
+    }
+  std::printf("simulated impostor pairs of one class: %.1f %% of pairs, FMR(47) %.2f %%; of different classes: FMR(47) "
+              "%.2f %%\n",
+              100.0 * static_cast<double>(pairs[1]) / static_cast<double>(std::max<std::size_t>(1, pairs[0] + pairs[1])),
+              100.0 * static_cast<double>(reaching[1]) / static_cast<double>(std::max<std::size_t>(1, pairs[1])),
+              100.0 * static_cast<double>(reaching[0]) / static_cast<double>(std::max<std::size_t>(1, pairs[0])));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -313,6 +341,8 @@ int main(int argc, char** argv) {
               sim.genuineScore.size(), sim.impostorScore.size(), sim.seconds,
               static_cast<double>(sim.genuineScore.size() + sim.impostorScore.size()) / std::max(sim.seconds, 1e-9));
   PrintCalibration(sim);
+  PrintClassSplit(fingers, sim);
+  std::vector<PressFigures> pressRows{FiguresOfPresses("simulated", fingers, templates, sim)};
 
   int presses = 0;
   for (const SimulatedFinger& f : list) presses += f.presses;
@@ -329,9 +359,11 @@ int main(int argc, char** argv) {
     const ComparedPopulation compared = CompareAll(FolderName(folder), folderFingers, folderTemplates, nullptr);
     realImpostorRaw.insert(realImpostorRaw.end(), compared.raw.impostor.begin(), compared.raw.impostor.end());
     realSets.push_back(FiguresOf(FolderName(folder), compared, refused, listed));
+    pressRows.push_back(FiguresOfPresses(FolderName(folder), folderFingers, folderTemplates, compared));
   }
   PrintRealism(FiguresOf("simulated", sim, rejected, presses), realSets);
   PrintImpostorRelation(sim.raw.impostor, realImpostorRaw);
+  PrintPressFigures(pressRows, stdout);
 
   if (o.fit) {
     std::vector<RawPopulation> populations{sim.raw};
