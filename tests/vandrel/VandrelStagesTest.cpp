@@ -735,7 +735,8 @@ TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
 // The quick look-ups of a template against brute force: the bands of rows around a
 // place hold every minutia within reach of it, and the similar pairs listed with no
 // similarity required are exactly the pairs of usable cylinders turned at most as far
-// apart as kMinPairTurnCos allows, across the wrap of a full turn too.
+// apart as kMinPairTurnCos allows, each once, across the wrap of a full turn too, by
+// every kernel this processor has.
 TEST(VandrelMatcher, TemplateLookUpsMissNothing) {
   std::mt19937 rng(11);
   std::uniform_real_distribution<float> row(-60, 360), reach(0, 40);
@@ -745,6 +746,13 @@ TEST(VandrelMatcher, TemplateLookUpsMissNothing) {
     a[0].direction = 0.001f;
     b[0].direction = 2 * std::numbers::pi_v<float> - 0.001f;
     b[1].direction = -0.002f;
+    // The float nearest 2 pi, just past it, and turns that reach 60 degrees past 0 or
+    // 2 pi (the farthest a run wraps).
+    a[1].direction = 2 * std::numbers::pi_v<float>;
+    a[2].direction = std::numbers::pi_v<float> / 3;
+    a[3].direction = 5 * std::numbers::pi_v<float> / 3;
+    b[2].direction = std::numbers::pi_v<float> / 3 + 0.002f;
+    b[3].direction = 5 * std::numbers::pi_v<float> / 3 - 0.002f;
     MatchTemplate ta, tb;
     BuildMatchTemplate(a, ta);
     BuildMatchTemplate(b, tb);
@@ -758,26 +766,31 @@ TEST(VandrelMatcher, TemplateLookUpsMissNothing) {
         ASSERT_TRUE(held) << trial << " row " << y << " reach " << r << " minutia " << j;
       }
     }
-    std::vector<SimilarPair> out(a.size() * b.size());
-    const int listed = SimilarPairs(ta, tb, 0.0f, out.data());
-    // Every pair clearly within the turn is listed, and none clearly beyond it.
-    std::set<std::pair<int, int>> listedPairs;
-    for (int k = 0; k < listed; ++k)
-      listedPairs.emplace(out[static_cast<std::size_t>(k)].a(), out[static_cast<std::size_t>(k)].b());
+    for (Kernel kernel : {Kernel::Portable, Kernel::BitCount, Kernel::Vector256, Kernel::Vector}) {
+      if (!KernelAvailable(kernel)) continue;
+      std::vector<SimilarPair> out(a.size() * b.size());
+      const int listed = SimilarPairs(ta, tb, 0.0f, out.data(), kernel);
+      // Every pair clearly within the turn is listed, once, and none clearly beyond it.
+      std::set<std::pair<int, int>> listedPairs;
+      for (int k = 0; k < listed; ++k)
+        listedPairs.emplace(out[static_cast<std::size_t>(k)].a(), out[static_cast<std::size_t>(k)].b());
+      ASSERT_EQ(listedPairs.size(), static_cast<std::size_t>(listed)) << static_cast<int>(kernel) << " trial " << trial;
+      for (std::size_t i = 0; i < a.size(); ++i)
+        for (std::size_t j = 0; j < b.size(); ++j) {
+          if (!ta.cylinders[i].usable || !tb.cylinders[j].usable) continue;
+          const float turnCos = std::cos(a[i].direction - b[j].direction);
+          const bool isListed = listedPairs.count({static_cast<int>(i), static_cast<int>(j)}) != 0;
+          if (turnCos >= params::kMinPairTurnCos + 1e-4f) {
+            EXPECT_TRUE(isListed) << static_cast<int>(kernel) << " trial " << trial << " " << i << "," << j;
+          }
+          if (turnCos <= params::kMinPairTurnCos - 1e-4f) {
+            EXPECT_FALSE(isListed) << static_cast<int>(kernel) << " trial " << trial << " " << i << "," << j;
+          }
+        }
+    }
     int usablePairs = 0;
     for (std::size_t i = 0; i < a.size(); ++i)
-      for (std::size_t j = 0; j < b.size(); ++j) {
-        if (!ta.cylinders[i].usable || !tb.cylinders[j].usable) continue;
-        ++usablePairs;
-        const float turnCos = std::cos(a[i].direction - b[j].direction);
-        const bool isListed = listedPairs.count({static_cast<int>(i), static_cast<int>(j)}) != 0;
-        if (turnCos >= params::kMinPairTurnCos + 1e-4f) {
-          EXPECT_TRUE(isListed) << trial << " " << i << "," << j;
-        }
-        if (turnCos <= params::kMinPairTurnCos - 1e-4f) {
-          EXPECT_FALSE(isListed) << trial << " " << i << "," << j;
-        }
-      }
+      for (std::size_t j = 0; j < b.size(); ++j) usablePairs += ta.cylinders[i].usable && tb.cylinders[j].usable;
     EXPECT_GT(usablePairs, 0) << trial;
   }
 }
