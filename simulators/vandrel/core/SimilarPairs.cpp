@@ -183,10 +183,6 @@ __attribute__((target("avx2"), always_inline)) inline __m256i ByteCountsOfSix(co
   return _mm256_add_epi8(ByteCounts(ones, table, nibble),
                          _mm256_add_epi8(_mm256_add_epi8(two, two), _mm256_slli_epi16(four, 2)));
 }
-// The low halves of the four 64-bit lanes, as four 32-bit integers.
-__attribute__((target("avx2"), always_inline)) inline __m128i Low32(__m256i x, __m256i lowHalves) {
-  return _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(x, lowHalves));
-}
 // For each set of kept lanes among four 64-bit ones, the 32-bit halves that bring the
 // kept lanes to the front in order.
 struct KeptFirstTable {
@@ -217,10 +213,10 @@ __attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate&
   const __m256i table = _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4, 0, 1, 1, 2, 1, 2, 2, 3, 1, 2,
                                          2, 3, 2, 3, 3, 4);
   const __m256i nibble = _mm256_set1_epi8(0x0F), zero = _mm256_setzero_si256();
-  const __m256i lowHalves = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
-  const __m128i fewestCommon = _mm_set1_epi32(kMinCommonCells - 1), oneCount = _mm_set1_epi32(1);
-  const __m128 one = _mm_set1_ps(1.0f), leastSimilar = _mm_set1_ps(least), minTurn = _mm_set1_ps(kMinPairTurnCos);
-  const __m128i allBits = _mm_set1_epi32(-1);
+  const __m256i fewestCommon = _mm256_set1_epi32(kMinCommonCells - 1), oneCount = _mm256_set1_epi32(1);
+  const __m256 one = _mm256_set1_ps(1.0f), leastSimilar = _mm256_set1_ps(least);
+  const __m128 minTurn = _mm_set1_ps(kMinPairTurnCos);
+  const __m256i allBits = _mm256_set1_epi32(-1);
   // Whole vectors of keys are written while the list has room for them.
   const std::size_t room = A.minutiae.size() * B.minutiae.size();
   const std::size_t na = A.byDirection.size();
@@ -228,41 +224,47 @@ __attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate&
   for (std::size_t k = 0; k < na; ++k) {
     const int i = A.byDirection[k];
     const Cylinder& ci = A.cylinders[i];
-    __m256i aBits[kCylinderDirections];
-    for (int d = 0; d < kCylinderDirections; ++d) aBits[d] = _mm256_set1_epi64x(static_cast<long long>(ci.bits[d]));
-    const __m256i aValid = _mm256_set1_epi64x(static_cast<long long>(ci.valid));
     const __m128 cosI = _mm_set1_ps(A.cosDir[i]), sinI = _mm_set1_ps(A.sinDir[i]);
     const __m256i aIndex = _mm256_set1_epi64x(static_cast<long long>(i) << 16);
     const Run run = RunNear(A, B, k);
     for (int place = run.from; place < run.to; place += 4) {
       const int left = std::min(run.to - place, 4);
       const std::size_t p = static_cast<std::size_t>(place);
+      // A's words are broadcast from memory in every group, not held in registers:
+      // sixteen cannot hold them beside the counting's, and a broadcast load costs
+      // less than what spilling them costs.
+      const __m256i aValid = _mm256_set1_epi64x(static_cast<long long>(ci.valid));
       const __m256i v = _mm256_and_si256(aValid, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(validRow + p)));
       __m256i differ[kCylinderDirections], shared[kCylinderDirections];
       for (int d = 0; d < kCylinderDirections; ++d) {
         const __m256i b =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + static_cast<std::size_t>(d) * stride + p));
-        differ[d] = _mm256_and_si256(_mm256_xor_si256(aBits[d], b), v);
-        shared[d] = _mm256_and_si256(aBits[d], b);
+        const __m256i a = _mm256_set1_epi64x(static_cast<long long>(ci.bits[d]));
+        differ[d] = _mm256_and_si256(_mm256_xor_si256(a, b), v);
+        shared[d] = _mm256_and_si256(a, b);
       }
       const __m256i diff8 = ByteCountsOfSix(differ, table, nibble), both8 = ByteCountsOfSix(shared, table, nibble);
-      const __m128i common = Low32(_mm256_sad_epu8(ByteCounts(v, table, nibble), zero), lowHalves);
-      const __m128i diff = Low32(_mm256_sad_epu8(diff8, zero), lowHalves);
-      const __m128i both = Low32(_mm256_sad_epu8(both8, zero), lowHalves);
-      const __m128i norm = _mm_add_epi32(diff, _mm_add_epi32(both, both));
-      const __m128i counted =
-          _mm_and_si128(_mm_cmpgt_epi32(common, fewestCommon), _mm_cmpgt_epi32(norm, _mm_setzero_si128()));
-      const __m128 ratio = _mm_div_ps(_mm_cvtepi32_ps(diff), _mm_cvtepi32_ps(_mm_max_epi32(norm, oneCount)));
-      const __m128 similarity = _mm_and_ps(_mm_sub_ps(one, ratio), _mm_castsi128_ps(counted));
+      // Each pair's sums lie in the low half of its 64-bit lane, the high half is 0:
+      // worked on as eight 32-bit lanes, the odd ones come out 0 and are never read.
+      const __m256i common = _mm256_sad_epu8(ByteCounts(v, table, nibble), zero);
+      const __m256i diff = _mm256_sad_epu8(diff8, zero), both = _mm256_sad_epu8(both8, zero);
+      const __m256i norm = _mm256_add_epi32(diff, _mm256_add_epi32(both, both));
+      const __m256i counted =
+          _mm256_and_si256(_mm256_cmpgt_epi32(common, fewestCommon), _mm256_cmpgt_epi32(norm, zero));
+      const __m256 ratio =
+          _mm256_div_ps(_mm256_cvtepi32_ps(diff), _mm256_cvtepi32_ps(_mm256_max_epi32(norm, oneCount)));
+      const __m256 similarity = _mm256_and_ps(_mm256_sub_ps(one, ratio), _mm256_castsi256_ps(counted));
       const __m128 turn =
           _mm_add_ps(_mm_mul_ps(cosI, _mm_loadu_ps(cosRow + p)), _mm_mul_ps(sinI, _mm_loadu_ps(sinRow + p)));
-      const int keep =
-          _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(turn, minTurn), _mm_cmpge_ps(similarity, leastSimilar))) &
-          ((1 << left) - 1);
+      const __m256i turnable = _mm256_cvtepi32_epi64(_mm_castps_si128(_mm_cmpge_ps(turn, minTurn)));
+      const __m256i alike = _mm256_castps_si256(_mm256_cmp_ps(similarity, leastSimilar, _CMP_GE_OQ));
+      // Each pair's verdict, moved to the top of its lane, where the sign is read.
+      const __m256i verdict = _mm256_slli_epi64(_mm256_and_si256(alike, turnable), 32);
+      const int keep = _mm256_movemask_pd(_mm256_castsi256_pd(verdict)) & ((1 << left) - 1);
       if (static_cast<std::size_t>(listed) + 4 <= room) {
         // The four pairs' keys as SimilarPair forms them, the kept ones moved to the
         // front and all four written (past the run's end, lanes are never kept).
-        const __m256i order = _mm256_cvtepu32_epi64(_mm_xor_si128(_mm_castps_si128(similarity), allBits));
+        const __m256i order = _mm256_xor_si256(_mm256_castps_si256(similarity), allBits);
         const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(indexRow + p));
         const __m256i keys = _mm256_or_si256(_mm256_slli_epi64(order, 32), _mm256_or_si256(aIndex, index));
         const __m256i front = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kKeptFirstLanes.lanes[keep]));
@@ -270,10 +272,10 @@ __attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate&
         listed += __builtin_popcount(static_cast<unsigned>(keep));
         continue;
       }
-      alignas(16) float similar[4];
-      _mm_store_ps(similar, similarity);
+      alignas(32) float similar[8];
+      _mm256_store_ps(similar, similarity);
       for (int lane = 0; lane < left; ++lane) {
-        out[listed] = SimilarPair(similar[lane], i, static_cast<int>(indexRow[p + static_cast<std::size_t>(lane)]));
+        out[listed] = SimilarPair(similar[2 * lane], i, static_cast<int>(indexRow[p + static_cast<std::size_t>(lane)]));
         listed += keep >> lane & 1;
       }
     }
