@@ -169,18 +169,20 @@ __attribute__((target("avx2"), always_inline)) inline void AddBits(__m256i x, __
   sum = _mm256_xor_si256(xy, z);
   carry = _mm256_or_si256(_mm256_and_si256(x, y), _mm256_and_si256(z, xy));
 }
-// The bits set in six words, per byte (at most 48).
+// The bits set in six words, per byte (at most 48), within `mask`: the adders work
+// bit by bit, so masking their three digits is masking the six words.
 static_assert(kCylinderDirections == 6, "the adders take six direction bins");
-__attribute__((target("avx2"), always_inline)) inline __m256i ByteCountsOfSix(const __m256i (&w)[6], __m256i table,
-                                                                              __m256i nibble) {
+__attribute__((target("avx2"), always_inline)) inline __m256i ByteCountsOfSix(const __m256i (&w)[6], __m256i mask,
+                                                                              __m256i table, __m256i nibble) {
   __m256i s1, c1, s2, c2;
   AddBits(w[0], w[1], w[2], s1, c1);
   AddBits(w[3], w[4], w[5], s2, c2);
   const __m256i ones = _mm256_xor_si256(s1, s2), c3 = _mm256_and_si256(s1, s2);
   __m256i twos, fours;
   AddBits(c1, c2, c3, twos, fours);
-  const __m256i two = ByteCounts(twos, table, nibble), four = ByteCounts(fours, table, nibble);
-  return _mm256_add_epi8(ByteCounts(ones, table, nibble),
+  const __m256i two = ByteCounts(_mm256_and_si256(twos, mask), table, nibble);
+  const __m256i four = ByteCounts(_mm256_and_si256(fours, mask), table, nibble);
+  return _mm256_add_epi8(ByteCounts(_mm256_and_si256(ones, mask), table, nibble),
                          _mm256_add_epi8(_mm256_add_epi8(two, two), _mm256_slli_epi16(four, 2)));
 }
 // For each set of kept lanes among four 64-bit ones, the 32-bit halves that bring the
@@ -240,10 +242,10 @@ __attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate&
         const __m256i b =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + static_cast<std::size_t>(d) * stride + p));
         const __m256i a = _mm256_set1_epi64x(static_cast<long long>(ci.bits[d]));
-        differ[d] = _mm256_and_si256(_mm256_xor_si256(a, b), v);
+        differ[d] = _mm256_xor_si256(a, b);
         shared[d] = _mm256_and_si256(a, b);
       }
-      const __m256i diff8 = ByteCountsOfSix(differ, table, nibble), both8 = ByteCountsOfSix(shared, table, nibble);
+      const __m256i diff8 = ByteCountsOfSix(differ, v, table, nibble), both8 = ByteCountsOfSix(shared, allBits, table, nibble);
       // Each pair's sums lie in the low half of its 64-bit lane, the high half is 0:
       // worked on as eight 32-bit lanes, the odd ones come out 0 and are never read.
       const __m256i common = _mm256_sad_epu8(ByteCounts(v, table, nibble), zero);
