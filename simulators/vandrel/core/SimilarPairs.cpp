@@ -245,7 +245,8 @@ __attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate&
         differ[d] = _mm256_xor_si256(a, b);
         shared[d] = _mm256_and_si256(a, b);
       }
-      const __m256i diff8 = ByteCountsOfSix(differ, v, table, nibble), both8 = ByteCountsOfSix(shared, allBits, table, nibble);
+      const __m256i diff8 = ByteCountsOfSix(differ, v, table, nibble);
+      const __m256i both8 = ByteCountsOfSix(shared, allBits, table, nibble);
       // Each pair's sums lie in the low half of its 64-bit lane, the high half is 0:
       // worked on as eight 32-bit lanes, the odd ones come out 0 and are never read.
       const __m256i common = _mm256_sad_epu8(ByteCounts(v, table, nibble), zero);
