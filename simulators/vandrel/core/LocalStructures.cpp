@@ -865,7 +865,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
   // The 240ths another template's minutiae may lie in to pair with each minutia here:
   // those within the largest turn a pair may have, taken a little wide (each pair is
   // still checked). Clamped to the table, which reaches past that turn either way.
-  const float reach = TurnReachSteps();
+  static const float reach = TurnReachSteps();
   constexpr float kLastEntry = kTurnSteps + 2 * kWrap;
   const auto entry = [kLastEntry](float step) {
     return static_cast<std::uint16_t>(std::max(0.0f, std::min(step + static_cast<float>(kWrap), kLastEntry)));

@@ -84,7 +84,7 @@ struct MatchTemplate {
   // vectors can be read at the end of a run. orderedTurns holds their directions'
   // cosines, then their sines, in rows of the same stride.
   static constexpr int kTurnSteps = 240;
-  static constexpr int kWrapSteps = 42;
+  static constexpr int kWrapSteps = 42;  // past the largest turn of a pair (60 degrees, 40 240ths) and its margin
   static constexpr std::size_t kOrderedSlack = 7;
   std::size_t orderedStride = 0;
   std::vector<std::uint64_t> orderedWords;

@@ -1,12 +1,9 @@
 #include "SimilarPairs.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <numbers>
 
-#include "PortableMath.h"
 #include "VandrelParams.h"
 #include "VectorIntrinsics.h"
 
