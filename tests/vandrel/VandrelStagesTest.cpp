@@ -735,7 +735,8 @@ TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
 // The quick look-ups of a template against brute force: the bands of rows around a
 // place hold every minutia within reach of it, and the similar pairs listed with no
 // similarity required are exactly the pairs of usable cylinders turned at most as far
-// apart as kMinPairTurnCos allows, across the wrap of a full turn too.
+// apart as kMinPairTurnCos allows, each once, across the wrap of a full turn too, by
+// every kernel this processor has.
 TEST(VandrelMatcher, TemplateLookUpsMissNothing) {
   std::mt19937 rng(11);
   std::uniform_real_distribution<float> row(-60, 360), reach(0, 40);
@@ -745,6 +746,13 @@ TEST(VandrelMatcher, TemplateLookUpsMissNothing) {
     a[0].direction = 0.001f;
     b[0].direction = 2 * std::numbers::pi_v<float> - 0.001f;
     b[1].direction = -0.002f;
+    // The float nearest 2 pi, just past it, and turns that reach 60 degrees past 0 or
+    // 2 pi (the farthest a run wraps).
+    a[1].direction = 2 * std::numbers::pi_v<float>;
+    a[2].direction = std::numbers::pi_v<float> / 3;
+    a[3].direction = 5 * std::numbers::pi_v<float> / 3;
+    b[2].direction = std::numbers::pi_v<float> / 3 + 0.002f;
+    b[3].direction = 5 * std::numbers::pi_v<float> / 3 - 0.002f;
     MatchTemplate ta, tb;
     BuildMatchTemplate(a, ta);
     BuildMatchTemplate(b, tb);
@@ -758,26 +766,31 @@ TEST(VandrelMatcher, TemplateLookUpsMissNothing) {
         ASSERT_TRUE(held) << trial << " row " << y << " reach " << r << " minutia " << j;
       }
     }
-    std::vector<SimilarPair> out(a.size() * b.size());
-    const int listed = SimilarPairs(ta, tb, 0.0f, out.data());
-    // Every pair clearly within the turn is listed, and none clearly beyond it.
-    std::set<std::pair<int, int>> listedPairs;
-    for (int k = 0; k < listed; ++k)
-      listedPairs.emplace(out[static_cast<std::size_t>(k)].a(), out[static_cast<std::size_t>(k)].b());
+    for (Kernel kernel : {Kernel::Portable, Kernel::BitCount, Kernel::Vector256, Kernel::Vector}) {
+      if (!KernelAvailable(kernel)) continue;
+      std::vector<SimilarPair> out(a.size() * b.size());
+      const int listed = SimilarPairs(ta, tb, 0.0f, out.data(), kernel);
+      // Every pair clearly within the turn is listed, once, and none clearly beyond it.
+      std::set<std::pair<int, int>> listedPairs;
+      for (int k = 0; k < listed; ++k)
+        listedPairs.emplace(out[static_cast<std::size_t>(k)].a(), out[static_cast<std::size_t>(k)].b());
+      ASSERT_EQ(listedPairs.size(), static_cast<std::size_t>(listed)) << static_cast<int>(kernel) << " trial " << trial;
+      for (std::size_t i = 0; i < a.size(); ++i)
+        for (std::size_t j = 0; j < b.size(); ++j) {
+          if (!ta.cylinders[i].usable || !tb.cylinders[j].usable) continue;
+          const float turnCos = std::cos(a[i].direction - b[j].direction);
+          const bool isListed = listedPairs.count({static_cast<int>(i), static_cast<int>(j)}) != 0;
+          if (turnCos >= params::kMinPairTurnCos + 1e-4f) {
+            EXPECT_TRUE(isListed) << static_cast<int>(kernel) << " trial " << trial << " " << i << "," << j;
+          }
+          if (turnCos <= params::kMinPairTurnCos - 1e-4f) {
+            EXPECT_FALSE(isListed) << static_cast<int>(kernel) << " trial " << trial << " " << i << "," << j;
+          }
+        }
+    }
     int usablePairs = 0;
     for (std::size_t i = 0; i < a.size(); ++i)
-      for (std::size_t j = 0; j < b.size(); ++j) {
-        if (!ta.cylinders[i].usable || !tb.cylinders[j].usable) continue;
-        ++usablePairs;
-        const float turnCos = std::cos(a[i].direction - b[j].direction);
-        const bool isListed = listedPairs.count({static_cast<int>(i), static_cast<int>(j)}) != 0;
-        if (turnCos >= params::kMinPairTurnCos + 1e-4f) {
-          EXPECT_TRUE(isListed) << trial << " " << i << "," << j;
-        }
-        if (turnCos <= params::kMinPairTurnCos - 1e-4f) {
-          EXPECT_FALSE(isListed) << trial << " " << i << "," << j;
-        }
-      }
+      for (std::size_t j = 0; j < b.size(); ++j) usablePairs += ta.cylinders[i].usable && tb.cylinders[j].usable;
     EXPECT_GT(usablePairs, 0) << trial;
   }
 }
@@ -789,7 +802,7 @@ TEST(VandrelMatcher, TemplateLookUpsMissNothing) {
 // the wrap, and templates with no usable cylinder are among them.
 TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
   std::mt19937 rng(23);
-  int kernelsChecked = 0;
+  int kernelsChecked = 0, filledLists = 0;
   for (Kernel kernel : {Kernel::BitCount, Kernel::Vector256, Kernel::Vector}) {
     if (!KernelAvailable(kernel)) continue;
     ++kernelsChecked;
@@ -808,6 +821,12 @@ TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
           m.x = std::round(m.x), m.y = std::round(m.y / 4) * 4;
           m.direction = std::round(m.direction * (240 / (2 * std::numbers::pi_v<float>))) * (2 * std::numbers::pi_v<float> / 240);
         }
+      // All minutiae turned alike: with no similarity required every pair is listed,
+      // filling the list to the last place (kernels writing whole vectors must not
+      // write past it).
+      if (trial % 6 == 4)
+        for (std::vector<Minutia>* side : {&a, &b})
+          for (std::size_t k = 0; k < side->size(); ++k) (*side)[k].direction = 1.0f + 0.01f * static_cast<float>(k % 5);
       // Minutiae turned just about as far apart as a pair may be: the turn test must
       // round as the portable code does.
       if (trial % 3 == 2)
@@ -833,6 +852,7 @@ TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
         std::vector<SimilarPair> expected(a.size() * b.size()), got(a.size() * b.size());
         const int n = SimilarPairs(ta, tb, least, expected.data(), Kernel::Portable);
         ASSERT_EQ(SimilarPairs(ta, tb, least, got.data(), kernel), n) << static_cast<int>(kernel) << " " << trial;
+        filledLists += static_cast<std::size_t>(n) == expected.size();
         for (int k = 0; k < n; ++k) {
           const SimilarPair &e = expected[static_cast<std::size_t>(k)], &g = got[static_cast<std::size_t>(k)];
           ASSERT_TRUE(e.a() == g.a() && e.b() == g.b() &&
@@ -842,6 +862,7 @@ TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
       }
     }
   }
+  EXPECT_GT(filledLists, 0);
   RecordProperty("kernels_checked", kernelsChecked);
 }
 

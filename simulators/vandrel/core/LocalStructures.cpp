@@ -105,6 +105,13 @@ constexpr MarkTable kMarks = MakeMarkTable();
 // wrapping is needed.
 constexpr int kTurnSteps = MatchTemplate::kTurnSteps;
 constexpr float kStepsPerRadian = kTurnSteps / (2 * kPi);
+// The largest turn between the minutiae of a pair, in 240ths, with a margin for the
+// directions' own rounding.
+float TurnReachSteps() {
+  const double c = kMinPairTurnCos;
+  const auto turn = static_cast<float>(pm::Atan2(std::sqrt((1 - c) * (1 + c)), c));  // acos(c)
+  return (turn + 0.01f) * kStepsPerRadian;
+}
 constexpr int kRelativeOffset = kTurnSteps + kTurnSteps / 2;
 struct RelativeDirectionBins {
   std::uint8_t bin[kRelativeOffset + kTurnSteps + 1][2] = {};
@@ -826,23 +833,47 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
   }
   t.byDirection.resize(usable);
   t.sortedDirections.resize(usable);
-  t.directionStarts.assign(kTurnSteps + 1, 0);
+  // How many of the direction order lie below each whole 240th.
+  std::vector<int> below(kTurnSteps + 1, 0);
   for (std::size_t k = 0; k < usable; ++k)
-    ++t.directionStarts[static_cast<std::size_t>(
-        std::min(static_cast<int>(t.sortedDirections[k] * kStepsPerRadian), kTurnSteps - 1) + 1)];
-  for (int s = 1; s <= kTurnSteps; ++s) t.directionStarts[s] += t.directionStarts[s - 1];
-  const std::size_t stride = usable + MatchTemplate::kOrderedSlack;
+    ++below[static_cast<std::size_t>(std::min(static_cast<int>(t.sortedDirections[k] * kStepsPerRadian), kTurnSteps - 1) + 1)];
+  for (int s = 1; s <= kTurnSteps; ++s) below[s] += below[s - 1];
+  constexpr int kWrap = MatchTemplate::kWrapSteps;
+  const int ordered = static_cast<int>(usable);
+  const int head = ordered - below[kTurnSteps - kWrap], tail = below[kWrap];
+  t.directionStarts.resize(kTurnSteps + 2 * kWrap + 1);
+  for (int s = -kWrap; s <= kTurnSteps + kWrap; ++s)
+    t.directionStarts[static_cast<std::size_t>(s + kWrap)] =
+        s < 0 ? below[s + kTurnSteps] - below[kTurnSteps - kWrap]
+              : s <= kTurnSteps ? head + below[s] : head + ordered + below[s - kTurnSteps];
+  const std::size_t placed = static_cast<std::size_t>(head + ordered + tail);
+  const std::size_t stride = placed + MatchTemplate::kOrderedSlack;
   t.orderedStride = stride;
   t.orderedWords.assign((kCylinderDirections + 2) * stride, 0);
   t.orderedTurns.assign(2 * stride, 0.0f);
-  for (std::size_t k = 0; k < usable; ++k) {
-    const std::size_t i = static_cast<std::size_t>(t.byDirection[k]);
+  for (std::size_t place = 0; place < placed; ++place) {
+    const int inOrder = static_cast<int>(place) - head;
+    const int k = inOrder < 0 ? inOrder + ordered : inOrder < ordered ? inOrder : inOrder - ordered;
+    const std::size_t i = static_cast<std::size_t>(t.byDirection[static_cast<std::size_t>(k)]);
     const Cylinder& c = t.cylinders[i];
-    for (int d = 0; d < kCylinderDirections; ++d) t.orderedWords[static_cast<std::size_t>(d) * stride + k] = c.bits[d];
-    t.orderedWords[kCylinderDirections * stride + k] = c.valid;
-    t.orderedWords[(kCylinderDirections + 1) * stride + k] = i;
-    t.orderedTurns[k] = t.cosDir[i];
-    t.orderedTurns[stride + k] = t.sinDir[i];
+    for (int d = 0; d < kCylinderDirections; ++d) t.orderedWords[static_cast<std::size_t>(d) * stride + place] = c.bits[d];
+    t.orderedWords[kCylinderDirections * stride + place] = c.valid;
+    t.orderedWords[(kCylinderDirections + 1) * stride + place] = i;
+    t.orderedTurns[place] = t.cosDir[i];
+    t.orderedTurns[stride + place] = t.sinDir[i];
+  }
+  // The 240ths another template's minutiae may lie in to pair with each minutia here:
+  // those within the largest turn a pair may have, taken a little wide (each pair is
+  // still checked). Clamped to the table, which reaches past that turn either way.
+  static const float reach = TurnReachSteps();
+  constexpr float kLastEntry = kTurnSteps + 2 * kWrap;
+  const auto entry = [kLastEntry](float step) {
+    return static_cast<std::uint16_t>(std::max(0.0f, std::min(step + static_cast<float>(kWrap), kLastEntry)));
+  };
+  t.turnRuns.resize(usable);
+  for (std::size_t k = 0; k < usable; ++k) {
+    const float d = t.sortedDirections[k] * kStepsPerRadian;
+    t.turnRuns[k] = {entry(d - reach), entry(d + reach + 1)};
   }
 }
 

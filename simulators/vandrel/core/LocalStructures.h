@@ -74,20 +74,33 @@ struct MatchTemplate {
   // pair with are one run).
   std::vector<float> sortedDirections;
   std::vector<int> byDirection;
-  // Where each whole 240th of a turn starts in that order: directionStarts[s] is the
-  // number of those whose direction lies below s 240ths (kTurnSteps + 1 entries).
+  // The same cylinders word by word, for comparing many at a time, in direction order
+  // with its ends repeated around it: first those within kWrapSteps 240ths below 2 pi,
+  // then all, then those within kWrapSteps above 0. The minutiae turned less than a
+  // pair may be from any direction are then one run of places, also where that turn
+  // wraps past 2 pi. Row d holds the word of direction bin d of each, then come a row of
+  // their valid cells and one of their minutiae's indices. Every row is orderedStride
+  // long, with room for kOrderedSlack zero words past the last cylinder, so whole
+  // vectors can be read at the end of a run. orderedTurns holds their directions'
+  // cosines, then their sines, in rows of the same stride.
   static constexpr int kTurnSteps = 240;
-  std::vector<int> directionStarts;
-  // The same cylinders word by word, for comparing many at a time: row d holds the
-  // word of direction bin d of each in direction order, then come a row of their
-  // valid cells and one of their minutiae's indices. Every row is orderedStride long,
-  // with room for kOrderedSlack zero words past the last cylinder, so whole vectors
-  // can be read at the end of a run. orderedTurns holds their directions' cosines,
-  // then their sines, in rows of the same stride.
+  static constexpr int kWrapSteps = 42;  // past the largest turn of a pair (60 degrees, 40 240ths) and its margin
   static constexpr std::size_t kOrderedSlack = 7;
   std::size_t orderedStride = 0;
   std::vector<std::uint64_t> orderedWords;
   std::vector<float> orderedTurns;
+  // Where each whole 240th of a turn starts in those rows, for 240ths from -kWrapSteps
+  // to kTurnSteps + kWrapSteps: directionStarts[s + kWrapSteps] is the place of the
+  // first minutia whose direction is s 240ths or more (counting the repeated ends as
+  // 2 pi less and more).
+  std::vector<int> directionStarts;
+  // For each minutia in direction order, the run of another template's rows it is
+  // compared with, as entries of that template's directionStarts: a function of its
+  // direction alone, worked out once here.
+  struct TurnRun {
+    std::uint16_t from, to;
+  };
+  std::vector<TurnRun> turnRuns;
   // The minutiae from top to bottom: their rows, ascending, and their indices.
   std::vector<float> sortedY;
   std::vector<int> byY;

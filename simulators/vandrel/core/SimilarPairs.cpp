@@ -1,12 +1,9 @@
 #include "SimilarPairs.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <numbers>
 
-#include "PortableMath.h"
 #include "VandrelParams.h"
 #include "VectorIntrinsics.h"
 
@@ -14,40 +11,14 @@ namespace mivex::vandrel {
 namespace {
 
 using namespace params;
-constexpr int kTurnSteps = MatchTemplate::kTurnSteps;
-constexpr float kStepsPerRadian = kTurnSteps / (2 * std::numbers::pi_v<float>);
-
-// Minutiae turned further apart than a placement turns the finger (plus the
-// directions' own error) are not the same minutia. Those of B that may pair with a
-// minutia of A lie in one run of 240ths of a turn (two where it wraps past 2 pi),
-// which B's direction order and its table of where each 240th starts give without a
-// search; the run is taken a little wide and each pair still checked.
-struct Runs {
-  int from[2], to[2];  // places in B's direction order; the second run may be empty
+// The places in B's ordered rows of the minutiae that may pair with minutia k of A's
+// direction order: one run (see MatchTemplate).
+struct Run {
+  int from, to;
 };
-inline float TurnReach() {
-  const double c = kMinPairTurnCos;
-  const auto turn = static_cast<float>(pm::Atan2(std::sqrt((1 - c) * (1 + c)), c));  // acos(c)
-  return (turn + 0.01f) * kStepsPerRadian;
-}
-inline Runs RunsNear(const MatchTemplate& B, float direction, float reach) {
-  const float d = direction * kStepsPerRadian;
-  const float lo = d - reach, hi = d + reach;
-  int from[2] = {static_cast<int>(lo), 0}, to[2] = {static_cast<int>(hi), -1};
-  if (lo < 0) {
-    from[0] = 0;
-    from[1] = static_cast<int>(lo + kTurnSteps), to[1] = kTurnSteps - 1;
-  } else if (hi >= kTurnSteps) {
-    to[0] = kTurnSteps - 1;
-    to[1] = static_cast<int>(hi - kTurnSteps);
-  }
-  const int* starts = B.directionStarts.data();
-  Runs r;
-  for (int run = 0; run < 2; ++run) {
-    r.from[run] = starts[std::clamp(from[run], 0, kTurnSteps)];
-    r.to[run] = std::max(r.from[run], starts[std::clamp(to[run] + 1, 0, kTurnSteps)]);
-  }
-  return r;
+inline Run RunNear(const MatchTemplate& A, const MatchTemplate& B, std::size_t k) {
+  const MatchTemplate::TurnRun r = A.turnRuns[k];
+  return {B.directionStarts[r.from], B.directionStarts[r.to]};
 }
 
 // The cylinders' differing and total marks over their common valid cells: |a xor b|
@@ -85,22 +56,21 @@ struct PortableCount {
 template <typename Count>
 [[gnu::always_inline]] inline int CollectSimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least,
                                                       SimilarPair* out, Count count) {
-  const float reach = TurnReach();
-  const int na = static_cast<int>(A.byDirection.size());
+  const std::uint64_t* const indexRow = B.orderedWords.data() + (kCylinderDirections + 1) * B.orderedStride;
+  const std::size_t na = A.byDirection.size();
   int listed = 0;
-  for (int k = 0; k < na; ++k) {
-    const int i = A.byDirection[static_cast<std::size_t>(k)];
+  for (std::size_t k = 0; k < na; ++k) {
+    const int i = A.byDirection[k];
     const Cylinder& ci = A.cylinders[i];
     const float cosI = A.cosDir[i], sinI = A.sinDir[i];
-    const Runs runs = RunsNear(B, A.sortedDirections[static_cast<std::size_t>(k)], reach);
-    for (int run = 0; run < 2; ++run)
-      for (int place = runs.from[run]; place < runs.to[run]; ++place) {
-        const int j = B.byDirection[static_cast<std::size_t>(place)];
-        const float similarity = Similarity(CountMarks(ci, B.cylinders[j], count));
-        const bool turnable = cosI * B.cosDir[j] + sinI * B.sinDir[j] >= kMinPairTurnCos;
-        out[listed] = SimilarPair(similarity, i, j);
-        listed += int{turnable} & int{similarity >= least};
-      }
+    const Run run = RunNear(A, B, k);
+    for (int place = run.from; place < run.to; ++place) {
+      const int j = static_cast<int>(indexRow[place]);
+      const float similarity = Similarity(CountMarks(ci, B.cylinders[j], count));
+      const bool turnable = cosI * B.cosDir[j] + sinI * B.sinDir[j] >= kMinPairTurnCos;
+      out[listed] = SimilarPair(similarity, i, j);
+      listed += int{turnable} & int{similarity >= least};
+    }
   }
   return listed;
 }
@@ -138,46 +108,44 @@ __attribute__((target("avx512f,avx512vl,avx512vpopcntdq"))) int CollectVector(co
   const __m256 one = _mm256_set1_ps(1.0f), leastSimilar = _mm256_set1_ps(least);
   const __m256 minTurn = _mm256_set1_ps(kMinPairTurnCos);
   const __m256i allBits = _mm256_set1_epi32(-1);
-  const float reach = TurnReach();
-  const int na = static_cast<int>(A.byDirection.size());
+  const std::size_t na = A.byDirection.size();
   int listed = 0;
-  for (int k = 0; k < na; ++k) {
-    const int i = A.byDirection[static_cast<std::size_t>(k)];
+  for (std::size_t k = 0; k < na; ++k) {
+    const int i = A.byDirection[k];
     const Cylinder& ci = A.cylinders[i];
     __m512i aBits[kCylinderDirections];
     for (int d = 0; d < kCylinderDirections; ++d) aBits[d] = _mm512_set1_epi64(static_cast<long long>(ci.bits[d]));
     const __m512i aValid = _mm512_set1_epi64(static_cast<long long>(ci.valid));
     const __m512i aIndex = _mm512_set1_epi64(static_cast<long long>(i) << 16);
     const __m256 cosI = _mm256_set1_ps(A.cosDir[i]), sinI = _mm256_set1_ps(A.sinDir[i]);
-    const Runs runs = RunsNear(B, A.sortedDirections[static_cast<std::size_t>(k)], reach);
-    for (int run = 0; run < 2; ++run)
-      for (int place = runs.from[run]; place < runs.to[run]; place += 8) {
-        const int left = runs.to[run] - place;
-        const __mmask8 lanes = left >= 8 ? 0xFF : static_cast<__mmask8>((1u << left) - 1);
-        const std::size_t p = static_cast<std::size_t>(place);
-        const __m512i v = _mm512_and_si512(aValid, _mm512_loadu_si512(validRow + p));
-        const __mmask8 enough = _mm512_cmpge_epi64_mask(_mm512_popcnt_epi64(v), minCommon);
-        __m512i diff = zero, both = zero;
-        for (int d = 0; d < kCylinderDirections; ++d) {
-          const __m512i b = _mm512_loadu_si512(words + static_cast<std::size_t>(d) * stride + p);
-          diff = _mm512_add_epi64(diff, _mm512_popcnt_epi64(_mm512_and_si512(_mm512_xor_si512(aBits[d], b), v)));
-          both = _mm512_add_epi64(both, _mm512_popcnt_epi64(_mm512_and_si512(aBits[d], b)));
-        }
-        const __m512i norm = _mm512_add_epi64(diff, _mm512_add_epi64(both, both));
-        const __mmask8 counted = enough & _mm512_cmpgt_epi64_mask(norm, zero);
-        const __m256 ratio = _mm256_div_ps(_mm256_cvtepi32_ps(_mm512_cvtepi64_epi32(diff)),
-                                           _mm256_cvtepi32_ps(_mm512_cvtepi64_epi32(_mm512_max_epi64(norm, oneCount))));
-        const __m256 similarity = _mm256_maskz_sub_ps(counted, one, ratio);
-        const __m256 turn = _mm256_add_ps(_mm256_mul_ps(cosI, _mm256_loadu_ps(cosRow + p)),
-                                          _mm256_mul_ps(sinI, _mm256_loadu_ps(sinRow + p)));
-        const __mmask8 keep = lanes & _mm256_cmp_ps_mask(turn, minTurn, _CMP_GE_OQ) &
-                              _mm256_cmp_ps_mask(similarity, leastSimilar, _CMP_GE_OQ);
-        const __m256i order = _mm256_xor_si256(_mm256_castps_si256(similarity), allBits);
-        const __m512i keys = _mm512_or_si512(_mm512_slli_epi64(_mm512_cvtepu32_epi64(order), 32),
-                                             _mm512_or_si512(aIndex, _mm512_loadu_si512(indexRow + p)));
-        _mm512_mask_compressstoreu_epi64(out + listed, keep, keys);
-        listed += __builtin_popcount(keep);
+    const Run run = RunNear(A, B, k);
+    for (int place = run.from; place < run.to; place += 8) {
+      const int left = run.to - place;
+      const __mmask8 lanes = left >= 8 ? 0xFF : static_cast<__mmask8>((1u << left) - 1);
+      const std::size_t p = static_cast<std::size_t>(place);
+      const __m512i v = _mm512_and_si512(aValid, _mm512_loadu_si512(validRow + p));
+      const __mmask8 enough = _mm512_cmpge_epi64_mask(_mm512_popcnt_epi64(v), minCommon);
+      __m512i diff = zero, both = zero;
+      for (int d = 0; d < kCylinderDirections; ++d) {
+        const __m512i b = _mm512_loadu_si512(words + static_cast<std::size_t>(d) * stride + p);
+        diff = _mm512_add_epi64(diff, _mm512_popcnt_epi64(_mm512_and_si512(_mm512_xor_si512(aBits[d], b), v)));
+        both = _mm512_add_epi64(both, _mm512_popcnt_epi64(_mm512_and_si512(aBits[d], b)));
       }
+      const __m512i norm = _mm512_add_epi64(diff, _mm512_add_epi64(both, both));
+      const __mmask8 counted = enough & _mm512_cmpgt_epi64_mask(norm, zero);
+      const __m256 ratio = _mm256_div_ps(_mm256_cvtepi32_ps(_mm512_cvtepi64_epi32(diff)),
+                                         _mm256_cvtepi32_ps(_mm512_cvtepi64_epi32(_mm512_max_epi64(norm, oneCount))));
+      const __m256 similarity = _mm256_maskz_sub_ps(counted, one, ratio);
+      const __m256 turn = _mm256_add_ps(_mm256_mul_ps(cosI, _mm256_loadu_ps(cosRow + p)),
+                                        _mm256_mul_ps(sinI, _mm256_loadu_ps(sinRow + p)));
+      const __mmask8 keep = lanes & _mm256_cmp_ps_mask(turn, minTurn, _CMP_GE_OQ) &
+                            _mm256_cmp_ps_mask(similarity, leastSimilar, _CMP_GE_OQ);
+      const __m256i order = _mm256_xor_si256(_mm256_castps_si256(similarity), allBits);
+      const __m512i keys = _mm512_or_si512(_mm512_slli_epi64(_mm512_cvtepu32_epi64(order), 32),
+                                           _mm512_or_si512(aIndex, _mm512_loadu_si512(indexRow + p)));
+      _mm512_mask_compressstoreu_epi64(out + listed, keep, keys);
+      listed += __builtin_popcount(keep);
+    }
   }
   return listed;
 }
@@ -198,23 +166,21 @@ __attribute__((target("avx2"), always_inline)) inline void AddBits(__m256i x, __
   sum = _mm256_xor_si256(xy, z);
   carry = _mm256_or_si256(_mm256_and_si256(x, y), _mm256_and_si256(z, xy));
 }
-// The bits set in six words, per byte (at most 48).
+// The bits set in six words, per byte (at most 48), within `mask`: the adders work
+// bit by bit, so masking their three digits is masking the six words.
 static_assert(kCylinderDirections == 6, "the adders take six direction bins");
-__attribute__((target("avx2"), always_inline)) inline __m256i ByteCountsOfSix(const __m256i (&w)[6], __m256i table,
-                                                                              __m256i nibble) {
+__attribute__((target("avx2"), always_inline)) inline __m256i ByteCountsOfSix(const __m256i (&w)[6], __m256i mask,
+                                                                              __m256i table, __m256i nibble) {
   __m256i s1, c1, s2, c2;
   AddBits(w[0], w[1], w[2], s1, c1);
   AddBits(w[3], w[4], w[5], s2, c2);
   const __m256i ones = _mm256_xor_si256(s1, s2), c3 = _mm256_and_si256(s1, s2);
   __m256i twos, fours;
   AddBits(c1, c2, c3, twos, fours);
-  const __m256i two = ByteCounts(twos, table, nibble), four = ByteCounts(fours, table, nibble);
-  return _mm256_add_epi8(ByteCounts(ones, table, nibble),
+  const __m256i two = ByteCounts(_mm256_and_si256(twos, mask), table, nibble);
+  const __m256i four = ByteCounts(_mm256_and_si256(fours, mask), table, nibble);
+  return _mm256_add_epi8(ByteCounts(_mm256_and_si256(ones, mask), table, nibble),
                          _mm256_add_epi8(_mm256_add_epi8(two, two), _mm256_slli_epi16(four, 2)));
-}
-// The low halves of the four 64-bit lanes, as four 32-bit integers.
-__attribute__((target("avx2"), always_inline)) inline __m128i Low32(__m256i x, __m256i lowHalves) {
-  return _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(x, lowHalves));
 }
 // For each set of kept lanes among four 64-bit ones, the 32-bit halves that bring the
 // kept lanes to the front in order.
@@ -246,62 +212,73 @@ __attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate&
   const __m256i table = _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4, 0, 1, 1, 2, 1, 2, 2, 3, 1, 2,
                                          2, 3, 2, 3, 3, 4);
   const __m256i nibble = _mm256_set1_epi8(0x0F), zero = _mm256_setzero_si256();
-  const __m256i lowHalves = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
-  const __m128i fewestCommon = _mm_set1_epi32(kMinCommonCells - 1), oneCount = _mm_set1_epi32(1);
-  const __m128 one = _mm_set1_ps(1.0f), leastSimilar = _mm_set1_ps(least), minTurn = _mm_set1_ps(kMinPairTurnCos);
-  const __m128i allBits = _mm_set1_epi32(-1);
-  const float reach = TurnReach();
-  const int na = static_cast<int>(A.byDirection.size());
+  const __m256i fewestCommon = _mm256_set1_epi32(kMinCommonCells - 1), oneCount = _mm256_set1_epi32(1);
+  const __m256 one = _mm256_set1_ps(1.0f), leastSimilar = _mm256_set1_ps(least);
+  const __m128 minTurn = _mm_set1_ps(kMinPairTurnCos);
+  const __m256i allBits = _mm256_set1_epi32(-1);
+  // Whole vectors of keys are written while the list has room for them.
+  const std::size_t room = A.minutiae.size() * B.minutiae.size();
+  const std::size_t na = A.byDirection.size();
   int listed = 0;
-  for (int k = 0; k < na; ++k) {
-    const int i = A.byDirection[static_cast<std::size_t>(k)];
+  for (std::size_t k = 0; k < na; ++k) {
+    const int i = A.byDirection[k];
     const Cylinder& ci = A.cylinders[i];
-    __m256i aBits[kCylinderDirections];
-    for (int d = 0; d < kCylinderDirections; ++d) aBits[d] = _mm256_set1_epi64x(static_cast<long long>(ci.bits[d]));
-    const __m256i aValid = _mm256_set1_epi64x(static_cast<long long>(ci.valid));
     const __m128 cosI = _mm_set1_ps(A.cosDir[i]), sinI = _mm_set1_ps(A.sinDir[i]);
     const __m256i aIndex = _mm256_set1_epi64x(static_cast<long long>(i) << 16);
-    const Runs runs = RunsNear(B, A.sortedDirections[static_cast<std::size_t>(k)], reach);
-    for (int run = 0; run < 2; ++run)
-      for (int place = runs.from[run]; place < runs.to[run]; place += 4) {
-        const int left = std::min(runs.to[run] - place, 4);
-        const std::size_t p = static_cast<std::size_t>(place);
-        const __m256i v = _mm256_and_si256(aValid, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(validRow + p)));
-        __m256i differ[kCylinderDirections], shared[kCylinderDirections];
-        for (int d = 0; d < kCylinderDirections; ++d) {
-          const __m256i b =
-              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + static_cast<std::size_t>(d) * stride + p));
-          differ[d] = _mm256_and_si256(_mm256_xor_si256(aBits[d], b), v);
-          shared[d] = _mm256_and_si256(aBits[d], b);
-        }
-        const __m256i diff8 = ByteCountsOfSix(differ, table, nibble), both8 = ByteCountsOfSix(shared, table, nibble);
-        const __m128i common = Low32(_mm256_sad_epu8(ByteCounts(v, table, nibble), zero), lowHalves);
-        const __m128i diff = Low32(_mm256_sad_epu8(diff8, zero), lowHalves);
-        const __m128i both = Low32(_mm256_sad_epu8(both8, zero), lowHalves);
-        const __m128i norm = _mm_add_epi32(diff, _mm_add_epi32(both, both));
-        const __m128i counted = _mm_and_si128(_mm_cmpgt_epi32(common, fewestCommon), _mm_cmpgt_epi32(norm, _mm_setzero_si128()));
-        const __m128 ratio = _mm_div_ps(_mm_cvtepi32_ps(diff), _mm_cvtepi32_ps(_mm_max_epi32(norm, oneCount)));
-        const __m128 similarity = _mm_and_ps(_mm_sub_ps(one, ratio), _mm_castsi128_ps(counted));
-        const __m128 turn = _mm_add_ps(_mm_mul_ps(cosI, _mm_loadu_ps(cosRow + p)), _mm_mul_ps(sinI, _mm_loadu_ps(sinRow + p)));
-        const int keep = _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(turn, minTurn), _mm_cmpge_ps(similarity, leastSimilar)));
-        if (left == 4) {
-          // The four pairs' keys as SimilarPair forms them, the kept ones moved to the
-          // front and all four written: the list has room for every pair visited.
-          const __m256i order = _mm256_cvtepu32_epi64(_mm_xor_si128(_mm_castps_si128(similarity), allBits));
-          const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(indexRow + p));
-          const __m256i keys = _mm256_or_si256(_mm256_slli_epi64(order, 32), _mm256_or_si256(aIndex, index));
-          const __m256i front = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kKeptFirstLanes.lanes[keep]));
-          _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + listed), _mm256_permutevar8x32_epi32(keys, front));
-          listed += __builtin_popcount(static_cast<unsigned>(keep));
-          continue;
-        }
-        alignas(16) float similar[4];
-        _mm_store_ps(similar, similarity);
-        for (int lane = 0; lane < left; ++lane) {
-          out[listed] = SimilarPair(similar[lane], i, static_cast<int>(indexRow[p + static_cast<std::size_t>(lane)]));
-          listed += keep >> lane & 1;
-        }
+    const Run run = RunNear(A, B, k);
+    for (int place = run.from; place < run.to; place += 4) {
+      const int left = std::min(run.to - place, 4);
+      const std::size_t p = static_cast<std::size_t>(place);
+      // A's words are broadcast from memory in every group, not held in registers:
+      // sixteen cannot hold them beside the counting's, and a broadcast load costs
+      // less than what spilling them costs.
+      const __m256i aValid = _mm256_set1_epi64x(static_cast<long long>(ci.valid));
+      const __m256i v = _mm256_and_si256(aValid, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(validRow + p)));
+      __m256i differ[kCylinderDirections], shared[kCylinderDirections];
+      for (int d = 0; d < kCylinderDirections; ++d) {
+        const __m256i b =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + static_cast<std::size_t>(d) * stride + p));
+        const __m256i a = _mm256_set1_epi64x(static_cast<long long>(ci.bits[d]));
+        differ[d] = _mm256_xor_si256(a, b);
+        shared[d] = _mm256_and_si256(a, b);
       }
+      const __m256i diff8 = ByteCountsOfSix(differ, v, table, nibble);
+      const __m256i both8 = ByteCountsOfSix(shared, allBits, table, nibble);
+      // Each pair's sums lie in the low half of its 64-bit lane, the high half is 0:
+      // worked on as eight 32-bit lanes, the odd ones come out 0 and are never read.
+      const __m256i common = _mm256_sad_epu8(ByteCounts(v, table, nibble), zero);
+      const __m256i diff = _mm256_sad_epu8(diff8, zero), both = _mm256_sad_epu8(both8, zero);
+      const __m256i norm = _mm256_add_epi32(diff, _mm256_add_epi32(both, both));
+      const __m256i counted =
+          _mm256_and_si256(_mm256_cmpgt_epi32(common, fewestCommon), _mm256_cmpgt_epi32(norm, zero));
+      const __m256 ratio =
+          _mm256_div_ps(_mm256_cvtepi32_ps(diff), _mm256_cvtepi32_ps(_mm256_max_epi32(norm, oneCount)));
+      const __m256 similarity = _mm256_and_ps(_mm256_sub_ps(one, ratio), _mm256_castsi256_ps(counted));
+      const __m128 turn =
+          _mm_add_ps(_mm_mul_ps(cosI, _mm_loadu_ps(cosRow + p)), _mm_mul_ps(sinI, _mm_loadu_ps(sinRow + p)));
+      const __m256i turnable = _mm256_cvtepi32_epi64(_mm_castps_si128(_mm_cmpge_ps(turn, minTurn)));
+      const __m256i alike = _mm256_castps_si256(_mm256_cmp_ps(similarity, leastSimilar, _CMP_GE_OQ));
+      // Each pair's verdict, moved to the top of its lane, where the sign is read.
+      const __m256i verdict = _mm256_slli_epi64(_mm256_and_si256(alike, turnable), 32);
+      const int keep = _mm256_movemask_pd(_mm256_castsi256_pd(verdict)) & ((1 << left) - 1);
+      if (static_cast<std::size_t>(listed) + 4 <= room) {
+        // The four pairs' keys as SimilarPair forms them, the kept ones moved to the
+        // front and all four written (past the run's end, lanes are never kept).
+        const __m256i order = _mm256_xor_si256(_mm256_castps_si256(similarity), allBits);
+        const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(indexRow + p));
+        const __m256i keys = _mm256_or_si256(_mm256_slli_epi64(order, 32), _mm256_or_si256(aIndex, index));
+        const __m256i front = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kKeptFirstLanes.lanes[keep]));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + listed), _mm256_permutevar8x32_epi32(keys, front));
+        listed += __builtin_popcount(static_cast<unsigned>(keep));
+        continue;
+      }
+      alignas(32) float similar[8];
+      _mm256_store_ps(similar, similarity);
+      for (int lane = 0; lane < left; ++lane) {
+        out[listed] = SimilarPair(similar[2 * lane], i, static_cast<int>(indexRow[p + static_cast<std::size_t>(lane)]));
+        listed += keep >> lane & 1;
+      }
+    }
   }
   return listed;
 }

@@ -32,7 +32,8 @@ class SimilarPair {
 // `out` (room for A's times B's minutiae); returns how many. Pairs that cannot match
 // are left out: an unusable cylinder, or directions further apart than
 // kMinPairTurnCos allows. The pairs are listed in the same order by every kernel: by
-// A's direction order, then B's. The vector kernel compares eight pairs at a time.
+// A's direction order, then B's ordered rows. The vector kernels compare several pairs
+// at a time.
 int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out,
                  Kernel kernel = FastestKernel());
 
