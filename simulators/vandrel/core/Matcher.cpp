@@ -8,6 +8,9 @@
 #include <memory>
 #include <numbers>
 #include <span>
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 #include "BlockOps.h"
 #include "Kernels.h"
@@ -27,19 +30,27 @@ using Candidate = MatchCandidate;
 // two minutiae of a as long as that between those of b, and turned by about that
 // rotation. Lengths are compared tightly (elastic distortion changes them little);
 // the segment's turn loosely, as each pair's rotation comes from two noisy minutia
-// directions.
+// directions. The test is symmetric, bit for bit (swapping p and c negates the
+// segments exactly and adds the rotations in the other order).
+//
+// All three tests are worked out and combined into one answer: each fails for a large
+// share of pairs in no order a processor could foresee, and a wrong guess at each
+// costs more than the arithmetic it would skip. Pairs turned far apart can make the
+// mean rotation's length 0; its quotients are then not numbers, which the rotation
+// test's outcome overrides.
 [[gnu::always_inline]] inline bool Compatible(const Candidate& p, const Candidate& c) {
-  if (p.cosRot * c.cosRot + p.sinRot * c.sinRot < kCosDirectionTolerance) return false;
+  const bool turnedAlike = p.cosRot * c.cosRot + p.sinRot * c.sinRot >= kCosDirectionTolerance;
   const float ax = c.ax - p.ax, ay = c.ay - p.ay, bx = c.bx - p.bx, by = c.by - p.by;
   const float la = std::sqrt(ax * ax + ay * ay), lb = std::sqrt(bx * bx + by * by);
-  if (std::abs(la - lb) > kDistanceTolerance + kDistanceToleranceRelative * la) return false;
+  const bool alikeLength = std::abs(la - lb) <= kDistanceTolerance + kDistanceToleranceRelative * la;
   // The rotation of the pair, as the mean of both pairs' rotations.
   float cr = p.cosRot + c.cosRot, sr = p.sinRot + c.sinRot;
   const float n = std::sqrt(cr * cr + sr * sr);
   cr /= n, sr /= n;
   const float ex = cr * ax - sr * ay - bx, ey = sr * ax + cr * ay - by;
   const float allowed = kDistanceTolerance + kSegmentTurnTolerance * la;
-  return ex * ex + ey * ey <= allowed * allowed;
+  const bool alikeTurn = ex * ex + ey * ey <= allowed * allowed;
+  return turnedAlike & alikeLength & alikeTurn;
 }
 
 Candidate MakeCandidate(const MatchTemplate& A, const MatchTemplate& B, int a, int b, float similarity) {
@@ -80,6 +91,45 @@ Rigid FitPairs(const MatchTemplate& A, const MatchTemplate& B, const std::vector
 
 }  // namespace
 
+bool PairsAgree(const MatchCandidate& p, const MatchCandidate& c) { return Compatible(p, c); }
+
+// The scalar test's operations lane by lane, in the same order: every lane's result is
+// the one the scalar instruction would round to, so the four answers are exactly the
+// scalar test's.
+unsigned PairsAgreeFour(const MatchCandidate& p, const CandidateColumns& columns, int first) {
+#if defined(__SSE2__)
+  const auto at = [first](const float* column) { return _mm_loadu_ps(column + first); };
+  const auto all = [](float v) { return _mm_set1_ps(v); };
+  const __m128 pc = all(p.cosRot), ps = all(p.sinRot), cc = at(columns.cosRot), cs = at(columns.sinRot);
+  const __m128 turnedAlike =
+      _mm_cmpge_ps(_mm_add_ps(_mm_mul_ps(pc, cc), _mm_mul_ps(ps, cs)), all(kCosDirectionTolerance));
+  const __m128 ax = _mm_sub_ps(at(columns.ax), all(p.ax)), ay = _mm_sub_ps(at(columns.ay), all(p.ay));
+  const __m128 bx = _mm_sub_ps(at(columns.bx), all(p.bx)), by = _mm_sub_ps(at(columns.by), all(p.by));
+  const __m128 la = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(ax, ax), _mm_mul_ps(ay, ay)));
+  const __m128 lb = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(bx, bx), _mm_mul_ps(by, by)));
+  const __m128 difference = _mm_andnot_ps(all(-0.0f), _mm_sub_ps(la, lb));
+  const __m128 alikeLength =
+      _mm_cmple_ps(difference, _mm_add_ps(all(kDistanceTolerance), _mm_mul_ps(all(kDistanceToleranceRelative), la)));
+  __m128 cr = _mm_add_ps(pc, cc), sr = _mm_add_ps(ps, cs);
+  const __m128 n = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(cr, cr), _mm_mul_ps(sr, sr)));
+  cr = _mm_div_ps(cr, n), sr = _mm_div_ps(sr, n);
+  const __m128 ex = _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(cr, ax), _mm_mul_ps(sr, ay)), bx);
+  const __m128 ey = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(sr, ax), _mm_mul_ps(cr, ay)), by);
+  const __m128 allowed = _mm_add_ps(all(kDistanceTolerance), _mm_mul_ps(all(kSegmentTurnTolerance), la));
+  const __m128 alikeTurn =
+      _mm_cmple_ps(_mm_add_ps(_mm_mul_ps(ex, ex), _mm_mul_ps(ey, ey)), _mm_mul_ps(allowed, allowed));
+  return static_cast<unsigned>(_mm_movemask_ps(_mm_and_ps(turnedAlike, _mm_and_ps(alikeLength, alikeTurn))));
+#else
+  unsigned agreeing = 0;
+  for (int l = 0; l < CandidateColumns::kGroup; ++l) {
+    const int k = first + l;
+    const MatchCandidate c{0, 0, 0, columns.cosRot[k], columns.sinRot[k], columns.ax[k], columns.ay[k], columns.bx[k], columns.by[k]};
+    agreeing |= static_cast<unsigned>(Compatible(p, c)) << l;
+  }
+  return agreeing;
+#endif
+}
+
 MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   MatchScratch scratch;
   MatchResult result;
@@ -110,7 +160,14 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
   std::nth_element(similar.begin(), kept - 1, similar.end());
   std::sort(similar.begin(), kept);
   std::array<Candidate, kCandidatePairs> candidates;
-  for (std::size_t c = 0; c < keep; ++c) candidates[c] = MakeCandidate(A, B, similar[c].a(), similar[c].b(), similar[c].similarity());
+  CandidateColumns columns;
+  for (std::size_t c = 0; c < keep; ++c) {
+    candidates[c] = MakeCandidate(A, B, similar[c].a(), similar[c].b(), similar[c].similarity());
+    columns.Set(static_cast<int>(c), candidates[c]);
+  }
+  // Past the last candidate the columns hold any numbers: what a group reads there is
+  // never asked for.
+  for (std::size_t c = keep; c < keep + CandidateColumns::kGroup - 1; ++c) columns.Set(static_cast<int>(c), Candidate{});
 
   // Grow a mutually compatible set from each of the best local matches; keep the
   // set with the highest total similarity. Seeds already taken into an earlier set
@@ -161,18 +218,28 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
     leaves[c] = near & ~(withA[candidates[c].a] | withB[candidates[c].b]);
   }
   // Judgements so far: judged[x] has bit y when x and y were compared, agrees[x] when
-  // they agreed.
-  std::array<std::uint64_t, kCandidatePairs> judged{}, agrees{};
+  // they agreed. Rows run past the last candidate for the groups read there.
+  //
+  // A member is judged against the candidate at hand and the three after it at once:
+  // those are mostly still open and next in line, so their judgements are ready when
+  // they come up. Whether a candidate agrees is unforeseeable (a third of them do), so
+  // a decision that waits on the pairwise test's long chain of roots and quotients
+  // stalls the processor after each wrong guess; one read from the judgements does not.
+  // Judgements of candidates that leave the line first are extra work, but cheap.
+  constexpr int kRows = CandidateColumns::kRoom;
+  std::array<std::uint64_t, kRows> judged{}, agrees{};
   auto agreesWithAll = [&](std::uint64_t members, int c) {
     if (members & judged[c] & ~agrees[c]) return false;
     for (std::uint64_t unjudged = members & ~judged[c]; unjudged != 0; unjudged &= unjudged - 1) {
       const int m = std::countr_zero(unjudged);
-      const bool ok = Compatible(candidates[m], candidates[c]);
-      judged[c] |= bit(m);
-      judged[m] |= bit(c);
-      if (!ok) return false;
-      agrees[c] |= bit(m);
-      agrees[m] |= bit(c);
+      const unsigned agreeing = PairsAgreeFour(candidates[m], columns, c);
+      judged[m] |= std::uint64_t{0xF} << c;
+      agrees[m] |= std::uint64_t{agreeing} << c;
+      for (int l = 0; l < CandidateColumns::kGroup; ++l) {
+        judged[c + l] |= bit(m);
+        agrees[c + l] |= std::uint64_t{agreeing >> l & 1} << m;
+      }
+      if (!(agreeing & 1)) return false;
     }
     return true;
   };

@@ -10,6 +10,7 @@
 
 #include "LocalStructures.h"
 #include "SimilarPairs.h"
+#include "VandrelParams.h"
 
 namespace mivex::vandrel {
 
@@ -37,6 +38,25 @@ struct MatchCandidate {
   float cosRot, sinRot;  // rotation taking the minutia of a onto that of b
   float ax, ay, bx, by;   // the two minutiae's positions, at hand for the pairwise tests
 };
+
+// Whether pair c agrees with pair p: the consolidation's and expansion's pairwise
+// test (about the same rotation, and the segments between the two pairs' minutiae in
+// each print of about the same length and turned by about that rotation). Symmetric.
+bool PairsAgree(const MatchCandidate& p, const MatchCandidate& c);
+
+// Candidates' rotations and positions column by column, with room past the last for
+// a whole group of four read from any candidate.
+struct CandidateColumns {
+  static constexpr int kGroup = 4;
+  static constexpr int kRoom = params::kCandidatePairs + kGroup - 1;
+  float cosRot[kRoom], sinRot[kRoom], ax[kRoom], ay[kRoom], bx[kRoom], by[kRoom];
+  void Set(int at, const MatchCandidate& c) {
+    cosRot[at] = c.cosRot, sinRot[at] = c.sinRot, ax[at] = c.ax, ay[at] = c.ay, bx[at] = c.bx, by[at] = c.by;
+  }
+};
+
+// PairsAgree(p, c) for the four candidates from `first` on, as bits 0 to 3, exactly.
+unsigned PairsAgreeFour(const MatchCandidate& p, const CandidateColumns& columns, int first);
 
 // The working rows of one comparison. A caller comparing many templates on one
 // thread keeps one and hands it to every comparison, which then allocates nothing
