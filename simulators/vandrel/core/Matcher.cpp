@@ -157,7 +157,7 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
   // Equal similarities are common (ratios of small counts): ordered by index, the
   // candidates do not depend on the order pairs were listed in.
   const auto kept = similar.begin() + static_cast<std::ptrdiff_t>(keep);
-  std::nth_element(similar.begin(), kept - 1, similar.end());
+  if (kept != similar.end()) std::nth_element(similar.begin(), kept - 1, similar.end());
   std::sort(similar.begin(), kept);
   std::array<Candidate, kCandidatePairs> candidates;
   CandidateColumns columns;
