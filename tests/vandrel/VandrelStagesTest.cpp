@@ -917,18 +917,15 @@ TEST(VandrelMatcher, PairwiseTestFourAtATimeIsTheSingleTest) {
       ASSERT_TRUE(PairsAgree(p, in) && !PairsAgree(p, out)) << "trial " << trial;
       others.push_back(in), others.push_back(out);
     }
-    CandidateColumns columns;
     for (std::size_t k = 0; k < others.size(); ++k) {
       const MatchCandidate& c = others[k];
-      columns.Set(static_cast<int>(k), c);
       ASSERT_EQ(PairsAgree(p, c), PairsAgree(c, p)) << "trial " << trial << " candidate " << k;
       count(p, c);
     }
-    for (int first = 0; first + CandidateColumns::kGroup <= static_cast<int>(others.size()); ++first) {
-      const unsigned four = PairsAgreeFour(p, columns, first);
-      for (int l = 0; l < CandidateColumns::kGroup; ++l)
-        ASSERT_EQ((four >> l & 1) != 0, PairsAgree(p, others[static_cast<std::size_t>(first + l)]))
-            << "trial " << trial << " candidate " << first + l;
+    for (std::size_t first = 0; first + 4 <= others.size(); ++first) {
+      const unsigned four = PairsAgreeFour(p, {others[first], others[first + 1], others[first + 2], others[first + 3]});
+      for (std::size_t l = 0; l < 4; ++l)
+        ASSERT_EQ((four >> l & 1) != 0, PairsAgree(p, others[first + l])) << "trial " << trial << " candidate " << first + l;
     }
   }
   // Every way of agreeing or not is met often.

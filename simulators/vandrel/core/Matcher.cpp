@@ -59,6 +59,39 @@ Candidate MakeCandidate(const MatchTemplate& A, const MatchTemplate& B, int a, i
           A.cosDir[a] * B.sinDir[b] - A.sinDir[a] * B.cosDir[b], ma.x, ma.y, mb.x, mb.y};
 }
 
+// Compatible(p, c[l]) for four candidates at once, as bits 0 to 3: the scalar test's
+// operations lane by lane, in the same order. Every lane's result is the one the scalar
+// instruction rounds to, so the answers are exactly the scalar test's.
+[[gnu::always_inline]] inline unsigned AgreeFour(const Candidate& p, const std::array<const Candidate*, 4>& c) {
+#if defined(__SSE2__)
+  const auto lanes = [&c](float Candidate::*field) { return _mm_setr_ps(c[0]->*field, c[1]->*field, c[2]->*field, c[3]->*field); };
+  const auto all = [](float v) { return _mm_set1_ps(v); };
+  const __m128 pc = all(p.cosRot), ps = all(p.sinRot), cc = lanes(&Candidate::cosRot), cs = lanes(&Candidate::sinRot);
+  const __m128 turnedAlike =
+      _mm_cmpge_ps(_mm_add_ps(_mm_mul_ps(pc, cc), _mm_mul_ps(ps, cs)), all(kCosDirectionTolerance));
+  const __m128 ax = _mm_sub_ps(lanes(&Candidate::ax), all(p.ax)), ay = _mm_sub_ps(lanes(&Candidate::ay), all(p.ay));
+  const __m128 bx = _mm_sub_ps(lanes(&Candidate::bx), all(p.bx)), by = _mm_sub_ps(lanes(&Candidate::by), all(p.by));
+  const __m128 la = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(ax, ax), _mm_mul_ps(ay, ay)));
+  const __m128 lb = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(bx, bx), _mm_mul_ps(by, by)));
+  const __m128 difference = _mm_andnot_ps(all(-0.0f), _mm_sub_ps(la, lb));
+  const __m128 alikeLength =
+      _mm_cmple_ps(difference, _mm_add_ps(all(kDistanceTolerance), _mm_mul_ps(all(kDistanceToleranceRelative), la)));
+  __m128 cr = _mm_add_ps(pc, cc), sr = _mm_add_ps(ps, cs);
+  const __m128 n = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(cr, cr), _mm_mul_ps(sr, sr)));
+  cr = _mm_div_ps(cr, n), sr = _mm_div_ps(sr, n);
+  const __m128 ex = _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(cr, ax), _mm_mul_ps(sr, ay)), bx);
+  const __m128 ey = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(sr, ax), _mm_mul_ps(cr, ay)), by);
+  const __m128 allowed = _mm_add_ps(all(kDistanceTolerance), _mm_mul_ps(all(kSegmentTurnTolerance), la));
+  const __m128 alikeTurn =
+      _mm_cmple_ps(_mm_add_ps(_mm_mul_ps(ex, ex), _mm_mul_ps(ey, ey)), _mm_mul_ps(allowed, allowed));
+  return static_cast<unsigned>(_mm_movemask_ps(_mm_and_ps(turnedAlike, _mm_and_ps(alikeLength, alikeTurn))));
+#else
+  unsigned agreeing = 0;
+  for (unsigned l = 0; l < 4; ++l) agreeing |= static_cast<unsigned>(Compatible(p, *c[l])) << l;
+  return agreeing;
+#endif
+}
+
 struct Rigid {
   float c = 1, s = 0, tx = 0, ty = 0;
 };
@@ -93,41 +126,8 @@ Rigid FitPairs(const MatchTemplate& A, const MatchTemplate& B, const std::vector
 
 bool PairsAgree(const MatchCandidate& p, const MatchCandidate& c) { return Compatible(p, c); }
 
-// The scalar test's operations lane by lane, in the same order: every lane's result is
-// the one the scalar instruction would round to, so the four answers are exactly the
-// scalar test's.
-unsigned PairsAgreeFour(const MatchCandidate& p, const CandidateColumns& columns, int first) {
-#if defined(__SSE2__)
-  const auto at = [first](const float* column) { return _mm_loadu_ps(column + first); };
-  const auto all = [](float v) { return _mm_set1_ps(v); };
-  const __m128 pc = all(p.cosRot), ps = all(p.sinRot), cc = at(columns.cosRot), cs = at(columns.sinRot);
-  const __m128 turnedAlike =
-      _mm_cmpge_ps(_mm_add_ps(_mm_mul_ps(pc, cc), _mm_mul_ps(ps, cs)), all(kCosDirectionTolerance));
-  const __m128 ax = _mm_sub_ps(at(columns.ax), all(p.ax)), ay = _mm_sub_ps(at(columns.ay), all(p.ay));
-  const __m128 bx = _mm_sub_ps(at(columns.bx), all(p.bx)), by = _mm_sub_ps(at(columns.by), all(p.by));
-  const __m128 la = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(ax, ax), _mm_mul_ps(ay, ay)));
-  const __m128 lb = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(bx, bx), _mm_mul_ps(by, by)));
-  const __m128 difference = _mm_andnot_ps(all(-0.0f), _mm_sub_ps(la, lb));
-  const __m128 alikeLength =
-      _mm_cmple_ps(difference, _mm_add_ps(all(kDistanceTolerance), _mm_mul_ps(all(kDistanceToleranceRelative), la)));
-  __m128 cr = _mm_add_ps(pc, cc), sr = _mm_add_ps(ps, cs);
-  const __m128 n = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(cr, cr), _mm_mul_ps(sr, sr)));
-  cr = _mm_div_ps(cr, n), sr = _mm_div_ps(sr, n);
-  const __m128 ex = _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(cr, ax), _mm_mul_ps(sr, ay)), bx);
-  const __m128 ey = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(sr, ax), _mm_mul_ps(cr, ay)), by);
-  const __m128 allowed = _mm_add_ps(all(kDistanceTolerance), _mm_mul_ps(all(kSegmentTurnTolerance), la));
-  const __m128 alikeTurn =
-      _mm_cmple_ps(_mm_add_ps(_mm_mul_ps(ex, ex), _mm_mul_ps(ey, ey)), _mm_mul_ps(allowed, allowed));
-  return static_cast<unsigned>(_mm_movemask_ps(_mm_and_ps(turnedAlike, _mm_and_ps(alikeLength, alikeTurn))));
-#else
-  unsigned agreeing = 0;
-  for (int l = 0; l < CandidateColumns::kGroup; ++l) {
-    const int k = first + l;
-    const MatchCandidate c{0, 0, 0, columns.cosRot[k], columns.sinRot[k], columns.ax[k], columns.ay[k], columns.bx[k], columns.by[k]};
-    agreeing |= static_cast<unsigned>(Compatible(p, c)) << l;
-  }
-  return agreeing;
-#endif
+unsigned PairsAgreeFour(const MatchCandidate& p, const std::array<MatchCandidate, 4>& c) {
+  return AgreeFour(p, {&c[0], &c[1], &c[2], &c[3]});
 }
 
 MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
@@ -160,14 +160,7 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
   if (kept != similar.end()) std::nth_element(similar.begin(), kept - 1, similar.end());
   std::sort(similar.begin(), kept);
   std::array<Candidate, kCandidatePairs> candidates;
-  CandidateColumns columns;
-  for (std::size_t c = 0; c < keep; ++c) {
-    candidates[c] = MakeCandidate(A, B, similar[c].a(), similar[c].b(), similar[c].similarity());
-    columns.Set(static_cast<int>(c), candidates[c]);
-  }
-  // Past the last candidate the columns hold any numbers: what a group reads there is
-  // never asked for.
-  for (std::size_t c = keep; c < keep + CandidateColumns::kGroup - 1; ++c) columns.Set(static_cast<int>(c), Candidate{});
+  for (std::size_t c = 0; c < keep; ++c) candidates[c] = MakeCandidate(A, B, similar[c].a(), similar[c].b(), similar[c].similarity());
 
   // Grow a mutually compatible set from each of the best local matches; keep the
   // set with the highest total similarity. Seeds already taken into an earlier set
@@ -218,26 +211,35 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
     leaves[c] = near & ~(withA[candidates[c].a] | withB[candidates[c].b]);
   }
   // Judgements so far: judged[x] has bit y when x and y were compared, agrees[x] when
-  // they agreed. Rows run past the last candidate for the groups read there.
+  // they agreed.
   //
-  // A member is judged against the candidate at hand and the three after it at once:
-  // those are mostly still open and next in line, so their judgements are ready when
-  // they come up. Whether a candidate agrees is unforeseeable (a third of them do), so
-  // a decision that waits on the pairwise test's long chain of roots and quotients
-  // stalls the processor after each wrong guess; one read from the judgements does not.
-  // Judgements of candidates that leave the line first are extra work, but cheap.
-  constexpr int kRows = CandidateColumns::kRoom;
-  std::array<std::uint64_t, kRows> judged{}, agrees{};
-  auto agreesWithAll = [&](std::uint64_t members, int c) {
+  // A member is judged against the candidate at hand and the next three still open at
+  // once: those are next in line, so their judgements are ready when they come up.
+  // Whether a candidate agrees is unforeseeable (a third of them do), so a decision
+  // that waits on the pairwise test's long chain of roots and quotients stalls the
+  // processor after each wrong guess; one read from the judgements does not. The
+  // judgements of candidates that a joining one closes first are extra work, but cheap.
+  std::array<std::uint64_t, kCandidatePairs> judged{}, agrees{};
+  auto agreesWithAll = [&](std::uint64_t members, int c, std::uint64_t openAfter) {
     if (members & judged[c] & ~agrees[c]) return false;
-    for (std::uint64_t unjudged = members & ~judged[c]; unjudged != 0; unjudged &= unjudged - 1) {
+    std::uint64_t unjudged = members & ~judged[c];
+    if (unjudged == 0) return true;
+    // Fewer than three open after c leave c in the spare lanes.
+    std::array<int, 4> next{c, c, c, c};
+    std::array<const Candidate*, 4> group;
+    for (std::size_t l = 0; l < next.size(); ++l) {
+      if (l > 0 && openAfter != 0) next[l] = std::countr_zero(openAfter), openAfter &= openAfter - 1;
+      group[l] = &candidates[static_cast<std::size_t>(next[l])];
+    }
+    for (; unjudged != 0; unjudged &= unjudged - 1) {
       const int m = std::countr_zero(unjudged);
-      const unsigned agreeing = PairsAgreeFour(candidates[m], columns, c);
-      judged[m] |= std::uint64_t{0xF} << c;
-      agrees[m] |= std::uint64_t{agreeing} << c;
-      for (int l = 0; l < CandidateColumns::kGroup; ++l) {
-        judged[c + l] |= bit(m);
-        agrees[c + l] |= std::uint64_t{agreeing >> l & 1} << m;
+      const unsigned agreeing = AgreeFour(candidates[m], group);
+      for (std::size_t l = 0; l < next.size(); ++l) {
+        const std::uint64_t ok = agreeing >> l & 1;
+        judged[m] |= bit(next[l]);
+        agrees[m] |= ok << next[l];
+        judged[next[l]] |= bit(m);
+        agrees[next[l]] |= ok << m;
       }
       if (!(agreeing & 1)) return false;
     }
@@ -256,7 +258,7 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
     for (std::uint64_t open = leaves[seed]; open != 0;) {
       const int c = std::countr_zero(open);
       open &= open - 1;
-      if (!agreesWithAll(members, c)) continue;
+      if (!agreesWithAll(members, c, open)) continue;
       members |= bit(c);
       total += candidates[c].similarity;
       open &= leaves[c];

@@ -3,6 +3,7 @@
 // then consolidation into the largest set of pairs whose mutual distances and angles
 // agree in both prints (tolerant of elastic distortion, as only pairwise geometry is
 // compared), and the calibrated similarity score.
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <utility>
@@ -10,7 +11,6 @@
 
 #include "LocalStructures.h"
 #include "SimilarPairs.h"
-#include "VandrelParams.h"
 
 namespace mivex::vandrel {
 
@@ -44,19 +44,8 @@ struct MatchCandidate {
 // each print of about the same length and turned by about that rotation). Symmetric.
 bool PairsAgree(const MatchCandidate& p, const MatchCandidate& c);
 
-// Candidates' rotations and positions column by column, with room past the last for
-// a whole group of four read from any candidate.
-struct CandidateColumns {
-  static constexpr int kGroup = 4;
-  static constexpr int kRoom = params::kCandidatePairs + kGroup - 1;
-  float cosRot[kRoom], sinRot[kRoom], ax[kRoom], ay[kRoom], bx[kRoom], by[kRoom];
-  void Set(int at, const MatchCandidate& c) {
-    cosRot[at] = c.cosRot, sinRot[at] = c.sinRot, ax[at] = c.ax, ay[at] = c.ay, bx[at] = c.bx, by[at] = c.by;
-  }
-};
-
-// PairsAgree(p, c) for the four candidates from `first` on, as bits 0 to 3, exactly.
-unsigned PairsAgreeFour(const MatchCandidate& p, const CandidateColumns& columns, int first);
+// PairsAgree(p, c[l]) for four candidates at once, as bits 0 to 3, exactly.
+unsigned PairsAgreeFour(const MatchCandidate& p, const std::array<MatchCandidate, 4>& c);
 
 // The working rows of one comparison. A caller comparing many templates on one
 // thread keeps one and hands it to every comparison, which then allocates nothing
