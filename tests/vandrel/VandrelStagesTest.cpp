@@ -1,6 +1,7 @@
 // The extraction stages, matching and generalization on inputs with a known answer.
 #include <algorithm>
 #include <bit>
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -935,6 +936,30 @@ TEST(VandrelMatcher, PairwiseTestFourAtATimeIsTheSingleTest) {
   EXPECT_GT(turnedApart, 4000);
   EXPECT_GT(lengthsApart, 4000);
   EXPECT_GT(segmentsTurnedApart, 2000);
+}
+
+// Pairs turned exactly half a turn apart (a direction's sine and cosine and their
+// negatives) have no mean rotation. Judging them must not divide by its length of 0:
+// the invalid-operation and divide-by-zero exceptions that raises would stop a host
+// that runs with them unmasked.
+TEST(VandrelMatcher, PairsTurnedHalfATurnApartRaiseNoFloatingPointException) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> unit(0, 1);
+  for (int trial = 0; trial < 100; ++trial) {
+    const float rotation = unit(rng) * 2 * std::numbers::pi_v<float>;
+    const float x = 100 * unit(rng), y = 100 * unit(rng);
+    const MatchCandidate p{0.5f, 0, 0, std::cos(rotation), std::sin(rotation), x, y, x + 10, y - 10};
+    MatchCandidate c = p;
+    c.cosRot = -p.cosRot, c.sinRot = -p.sinRot;
+    c.ax += trial % 7, c.bx += trial % 5;
+    std::feclearexcept(FE_ALL_EXCEPT);
+    const bool agree = PairsAgree(p, c);
+    const unsigned four = PairsAgreeFour(p, {c, p, c, c});
+    const int raised = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    EXPECT_FALSE(agree) << "trial " << trial;
+    EXPECT_EQ(four & 0b1101u, 0u) << "trial " << trial;
+    ASSERT_EQ(raised, 0) << "trial " << trial;
+  }
 }
 
 // A template's sines and cosines are the engine's own of each direction, bit for bit:

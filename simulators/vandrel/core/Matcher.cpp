@@ -47,9 +47,14 @@ using Candidate = MatchCandidate;
 //
 // All three tests are worked out and combined into one answer: each fails for a large
 // share of pairs in no order a processor could foresee, and a wrong guess at each
-// costs more than the arithmetic it would skip. Pairs turned far apart can make the
-// mean rotation's length 0; its quotients are then not numbers, which the rotation
-// test's outcome overrides.
+// costs more than the arithmetic it would skip. Pairs turned half a turn apart have a
+// mean rotation of length 0: dividing by it would raise the processor's invalid and
+// divide-by-zero exceptions, which a host may have unmasked (and so crash). Its
+// length is taken as at least 1 instead; that changes nothing where the rotation test
+// passes, as rotations within its tolerance add up to a length of over 1.9.
+static_assert(kCosDirectionTolerance >= 0, "rotations that agree add up to a length of at least sqrt(2)");
+constexpr float kLeastMeanRotation = 1.0f;
+
 [[gnu::always_inline]] inline bool Compatible(const Candidate& p, const Candidate& c) {
   const bool turnedAlike = p.cosRot * c.cosRot + p.sinRot * c.sinRot >= kCosDirectionTolerance;
   const float ax = c.ax - p.ax, ay = c.ay - p.ay, bx = c.bx - p.bx, by = c.by - p.by;
@@ -57,7 +62,7 @@ using Candidate = MatchCandidate;
   const bool alikeLength = std::abs(la - lb) <= kDistanceTolerance + kDistanceToleranceRelative * la;
   // The rotation of the pair, as the mean of both pairs' rotations.
   float cr = p.cosRot + c.cosRot, sr = p.sinRot + c.sinRot;
-  const float n = std::sqrt(cr * cr + sr * sr);
+  const float n = std::max(std::sqrt(cr * cr + sr * sr), kLeastMeanRotation);
   cr /= n, sr /= n;
   const float ex = cr * ax - sr * ay - bx, ey = sr * ax + cr * ay - by;
   const float allowed = kDistanceTolerance + kSegmentTurnTolerance * la;
@@ -89,7 +94,7 @@ Candidate MakeCandidate(const MatchTemplate& A, const MatchTemplate& B, int a, i
   const __m128 alikeLength =
       _mm_cmple_ps(difference, _mm_add_ps(all(kDistanceTolerance), _mm_mul_ps(all(kDistanceToleranceRelative), la)));
   __m128 cr = _mm_add_ps(pc, cc), sr = _mm_add_ps(ps, cs);
-  const __m128 n = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(cr, cr), _mm_mul_ps(sr, sr)));
+  const __m128 n = _mm_max_ps(_mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(cr, cr), _mm_mul_ps(sr, sr))), all(kLeastMeanRotation));
   cr = _mm_div_ps(cr, n), sr = _mm_div_ps(sr, n);
   const __m128 ex = _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(cr, ax), _mm_mul_ps(sr, ay)), bx);
   const __m128 ey = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(sr, ax), _mm_mul_ps(cr, ay)), by);
