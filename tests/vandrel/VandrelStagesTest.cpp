@@ -1,6 +1,7 @@
 // The extraction stages, matching and generalization on inputs with a known answer.
 #include <algorithm>
 #include <bit>
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -864,6 +865,122 @@ TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
   }
   EXPECT_GT(filledLists, 0);
   RecordProperty("kernels_checked", kernelsChecked);
+}
+
+// The pairwise test judged four candidates at a time answers exactly as one at a time,
+// and either way round: on pairs all about the tolerances, on pairs turned half a turn
+// apart (whose mean rotation has no direction), and on pairs found on the very edge of
+// each test (one unit of the last place apart, inside and outside), where a rounding
+// done differently would flip the answer.
+TEST(VandrelMatcher, PairwiseTestFourAtATimeIsTheSingleTest) {
+  std::mt19937 rng(25);
+  std::uniform_real_distribution<float> unit(0, 1);
+  const float turn = 2 * std::numbers::pi_v<float>;
+  const auto candidate = [](float rotation, float ax, float ay, float bx, float by) {
+    return MatchCandidate{0.5f, 0, 0, std::cos(rotation), std::sin(rotation), ax, ay, bx, by};
+  };
+  // Where the answer flips as one number of c goes from `inside` (agrees) to `outside`
+  // (does not): the two candidates next to each other there.
+  const auto edge = [](const MatchCandidate& p, MatchCandidate c, float MatchCandidate::*field, float inside,
+                       float outside) {
+    for (int step = 0; step < 200; ++step) {
+      const float middle = inside + (outside - inside) / 2;
+      if (middle == inside || middle == outside) break;
+      c.*field = middle;
+      (PairsAgree(p, c) ? inside : outside) = middle;
+    }
+    MatchCandidate out = c;
+    c.*field = inside, out.*field = outside;
+    return std::pair{c, out};
+  };
+  int agreeing = 0, turnedApart = 0, lengthsApart = 0, segmentsTurnedApart = 0;
+  const auto count = [&](const MatchCandidate& p, const MatchCandidate& c) {
+    const bool agree = PairsAgree(p, c), turned = p.cosRot * c.cosRot + p.sinRot * c.sinRot >= params::kCosDirectionTolerance;
+    const float la = std::hypot(c.ax - p.ax, c.ay - p.ay), lb = std::hypot(c.bx - p.bx, c.by - p.by);
+    const bool lengthApart = std::abs(la - lb) > params::kDistanceTolerance + params::kDistanceToleranceRelative * la;
+    agreeing += agree, turnedApart += !turned, lengthsApart += lengthApart;
+    segmentsTurnedApart += !agree && turned && !lengthApart;
+  };
+  for (int trial = 0; trial < 3000; ++trial) {
+    const float rotation = unit(rng) * turn;
+    const MatchCandidate p = candidate(rotation, 50 + 300 * unit(rng), 50 + 300 * unit(rng), 50 + 300 * unit(rng),
+                                       50 + 300 * unit(rng));
+    std::vector<MatchCandidate> others;
+    for (int k = 0; k < 4; ++k) {
+      // A rotation near the tolerance's edge (about 20 degrees) or half a turn away; a
+      // segment of a whose image in b is stretched and turned about as far as the
+      // length and turn tolerances allow.
+      const float apart = k == 3 ? std::numbers::pi_v<float> : (unit(rng) - 0.5f) * 0.8f;
+      const float length = 5 + 150 * unit(rng);
+      const float direction = unit(rng) * turn;
+      const float ax = length * std::cos(direction), ay = length * std::sin(direction);
+      const float stretch = 1 + (unit(rng) - 0.5f) * 2 * (params::kDistanceToleranceRelative + 8 / length) * 1.2f;
+      const float bend = rotation + apart / 2 + (unit(rng) - 0.5f) * 0.7f;
+      const float bx = stretch * (std::cos(bend) * ax - std::sin(bend) * ay);
+      const float by = stretch * (std::sin(bend) * ax + std::cos(bend) * ay);
+      MatchCandidate c = candidate(rotation + apart, p.ax + ax, p.ay + ay, p.bx + bx, p.by + by);
+      // Whole pixels, as records hold them: segments of equal lengths in both prints.
+      if (trial % 3 == 0) c.ax = std::round(c.ax), c.ay = std::round(c.ay), c.bx = std::round(c.bx), c.by = std::round(c.by);
+      others.push_back(c);
+    }
+    // Pairs on the edges: a segment of b carried along or across itself until its
+    // length or its turn no longer agrees, and a rotation turned until it no longer
+    // agrees.
+    const float length = 5 + 150 * unit(rng), direction = (trial % 4) * (std::numbers::pi_v<float> / 2) + (unit(rng) - 0.5f) * 0.2f;
+    const float ax = length * std::cos(direction), ay = length * std::sin(direction);
+    const MatchCandidate fits = candidate(rotation, p.ax + ax, p.ay + ay, p.bx + std::cos(rotation) * ax - std::sin(rotation) * ay,
+                                          p.by + std::sin(rotation) * ax + std::cos(rotation) * ay);
+    if (!PairsAgree(p, fits)) continue;
+    float MatchCandidate::*const larger = std::abs(p.cosRot) > std::abs(p.sinRot) ? &MatchCandidate::cosRot : &MatchCandidate::sinRot;
+    for (float MatchCandidate::*field : {&MatchCandidate::bx, &MatchCandidate::by, larger}) {
+      // The rotation's larger part turned to the other sign is over 90 degrees away.
+      const float outside = field == larger ? -std::copysign(1.0f, fits.*field) : fits.*field + (trial % 2 ? 60.0f : -60.0f);
+      const auto [in, out] = edge(p, fits, field, fits.*field, outside);
+      ASSERT_TRUE(PairsAgree(p, in) && !PairsAgree(p, out)) << "trial " << trial;
+      others.push_back(in), others.push_back(out);
+    }
+    for (std::size_t k = 0; k < others.size(); ++k) {
+      const MatchCandidate& c = others[k];
+      ASSERT_EQ(PairsAgree(p, c), PairsAgree(c, p)) << "trial " << trial << " candidate " << k;
+      count(p, c);
+    }
+    for (std::size_t first = 0; first + 4 <= others.size(); ++first) {
+      const unsigned four = PairsAgreeFour(p, {others[first], others[first + 1], others[first + 2], others[first + 3]});
+      for (std::size_t l = 0; l < 4; ++l)
+        ASSERT_EQ((four >> l & 1) != 0, PairsAgree(p, others[first + l])) << "trial " << trial << " candidate " << first + l;
+    }
+  }
+  // Every way of agreeing or not is met often.
+  RecordProperty("agreeing", agreeing), RecordProperty("turned_apart", turnedApart);
+  RecordProperty("lengths_apart", lengthsApart), RecordProperty("segments_turned_apart", segmentsTurnedApart);
+  EXPECT_GT(agreeing, 4000);
+  EXPECT_GT(turnedApart, 4000);
+  EXPECT_GT(lengthsApart, 4000);
+  EXPECT_GT(segmentsTurnedApart, 2000);
+}
+
+// Pairs turned exactly half a turn apart (a direction's sine and cosine and their
+// negatives) have no mean rotation. Judging them must not divide by its length of 0:
+// the invalid-operation and divide-by-zero exceptions that raises would stop a host
+// that runs with them unmasked.
+TEST(VandrelMatcher, PairsTurnedHalfATurnApartRaiseNoFloatingPointException) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> unit(0, 1);
+  for (int trial = 0; trial < 100; ++trial) {
+    const float rotation = unit(rng) * 2 * std::numbers::pi_v<float>;
+    const float x = 100 * unit(rng), y = 100 * unit(rng);
+    const MatchCandidate p{0.5f, 0, 0, std::cos(rotation), std::sin(rotation), x, y, x + 10, y - 10};
+    MatchCandidate c = p;
+    c.cosRot = -p.cosRot, c.sinRot = -p.sinRot;
+    c.ax += trial % 7, c.bx += trial % 5;
+    std::feclearexcept(FE_ALL_EXCEPT);
+    const bool agree = PairsAgree(p, c);
+    const unsigned four = PairsAgreeFour(p, {c, p, c, c});
+    const int raised = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    EXPECT_FALSE(agree) << "trial " << trial;
+    EXPECT_EQ(four & 0b1101u, 0u) << "trial " << trial;
+    ASSERT_EQ(raised, 0) << "trial " << trial;
+  }
 }
 
 // A template's sines and cosines are the engine's own of each direction, bit for bit:

@@ -8,6 +8,9 @@
 #include <memory>
 #include <numbers>
 #include <span>
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 #include "BlockOps.h"
 #include "Kernels.h"
@@ -23,29 +26,87 @@ using namespace params;
 
 using Candidate = MatchCandidate;
 
+// The index of the lowest set bit of x (x not 0). Built for 32-bit processors, the
+// library's 64-bit count is a call to a runtime routine; two 32-bit counts there are
+// an instruction each.
+[[gnu::always_inline]] inline int LowestBit(std::uint64_t x) {
+  if constexpr (sizeof(void*) < sizeof(std::uint64_t)) {
+    const auto low = static_cast<std::uint32_t>(x);
+    return low != 0 ? std::countr_zero(low) : 32 + std::countr_zero(static_cast<std::uint32_t>(x >> 32));
+  } else {
+    return std::countr_zero(x);
+  }
+}
+
 // Whether pair c agrees with pair p: about the same rotation, the segment between the
 // two minutiae of a as long as that between those of b, and turned by about that
 // rotation. Lengths are compared tightly (elastic distortion changes them little);
 // the segment's turn loosely, as each pair's rotation comes from two noisy minutia
-// directions.
+// directions. The test is symmetric, bit for bit (swapping p and c negates the
+// segments exactly and adds the rotations in the other order).
+//
+// All three tests are worked out and combined into one answer: each fails for a large
+// share of pairs in no order a processor could foresee, and a wrong guess at each
+// costs more than the arithmetic it would skip. Pairs turned half a turn apart have a
+// mean rotation of length 0: dividing by it would raise the processor's invalid and
+// divide-by-zero exceptions, which a host may have unmasked (and so crash). Its
+// length is taken as at least 1 instead; that changes nothing where the rotation test
+// passes, as rotations within its tolerance add up to a length of over 1.9.
+static_assert(kCosDirectionTolerance >= 0, "rotations that agree add up to a length of at least sqrt(2)");
+constexpr float kLeastMeanRotation = 1.0f;
+
 [[gnu::always_inline]] inline bool Compatible(const Candidate& p, const Candidate& c) {
-  if (p.cosRot * c.cosRot + p.sinRot * c.sinRot < kCosDirectionTolerance) return false;
+  const bool turnedAlike = p.cosRot * c.cosRot + p.sinRot * c.sinRot >= kCosDirectionTolerance;
   const float ax = c.ax - p.ax, ay = c.ay - p.ay, bx = c.bx - p.bx, by = c.by - p.by;
   const float la = std::sqrt(ax * ax + ay * ay), lb = std::sqrt(bx * bx + by * by);
-  if (std::abs(la - lb) > kDistanceTolerance + kDistanceToleranceRelative * la) return false;
+  const bool alikeLength = std::abs(la - lb) <= kDistanceTolerance + kDistanceToleranceRelative * la;
   // The rotation of the pair, as the mean of both pairs' rotations.
   float cr = p.cosRot + c.cosRot, sr = p.sinRot + c.sinRot;
-  const float n = std::sqrt(cr * cr + sr * sr);
+  const float n = std::max(std::sqrt(cr * cr + sr * sr), kLeastMeanRotation);
   cr /= n, sr /= n;
   const float ex = cr * ax - sr * ay - bx, ey = sr * ax + cr * ay - by;
   const float allowed = kDistanceTolerance + kSegmentTurnTolerance * la;
-  return ex * ex + ey * ey <= allowed * allowed;
+  const bool alikeTurn = ex * ex + ey * ey <= allowed * allowed;
+  return turnedAlike & alikeLength & alikeTurn;
 }
 
 Candidate MakeCandidate(const MatchTemplate& A, const MatchTemplate& B, int a, int b, float similarity) {
   const Minutia &ma = A.minutiae[a], &mb = B.minutiae[b];
   return {similarity, a, b, A.cosDir[a] * B.cosDir[b] + A.sinDir[a] * B.sinDir[b],
           A.cosDir[a] * B.sinDir[b] - A.sinDir[a] * B.cosDir[b], ma.x, ma.y, mb.x, mb.y};
+}
+
+// Compatible(p, c[l]) for four candidates at once, as bits 0 to 3: the scalar test's
+// operations lane by lane, in the same order. Every lane's result is the one the scalar
+// instruction rounds to, so the answers are exactly the scalar test's.
+[[gnu::always_inline]] inline unsigned AgreeFour(const Candidate& p, const std::array<const Candidate*, 4>& c) {
+#if defined(__SSE2__)
+  const auto lanes = [&c](float Candidate::*field) { return _mm_setr_ps(c[0]->*field, c[1]->*field, c[2]->*field, c[3]->*field); };
+  const auto all = [](float v) { return _mm_set1_ps(v); };
+  const __m128 pc = all(p.cosRot), ps = all(p.sinRot), cc = lanes(&Candidate::cosRot), cs = lanes(&Candidate::sinRot);
+  const __m128 turnedAlike =
+      _mm_cmpge_ps(_mm_add_ps(_mm_mul_ps(pc, cc), _mm_mul_ps(ps, cs)), all(kCosDirectionTolerance));
+  const __m128 ax = _mm_sub_ps(lanes(&Candidate::ax), all(p.ax)), ay = _mm_sub_ps(lanes(&Candidate::ay), all(p.ay));
+  const __m128 bx = _mm_sub_ps(lanes(&Candidate::bx), all(p.bx)), by = _mm_sub_ps(lanes(&Candidate::by), all(p.by));
+  const __m128 la = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(ax, ax), _mm_mul_ps(ay, ay)));
+  const __m128 lb = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(bx, bx), _mm_mul_ps(by, by)));
+  const __m128 difference = _mm_andnot_ps(all(-0.0f), _mm_sub_ps(la, lb));
+  const __m128 alikeLength =
+      _mm_cmple_ps(difference, _mm_add_ps(all(kDistanceTolerance), _mm_mul_ps(all(kDistanceToleranceRelative), la)));
+  __m128 cr = _mm_add_ps(pc, cc), sr = _mm_add_ps(ps, cs);
+  const __m128 n = _mm_max_ps(_mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(cr, cr), _mm_mul_ps(sr, sr))), all(kLeastMeanRotation));
+  cr = _mm_div_ps(cr, n), sr = _mm_div_ps(sr, n);
+  const __m128 ex = _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(cr, ax), _mm_mul_ps(sr, ay)), bx);
+  const __m128 ey = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(sr, ax), _mm_mul_ps(cr, ay)), by);
+  const __m128 allowed = _mm_add_ps(all(kDistanceTolerance), _mm_mul_ps(all(kSegmentTurnTolerance), la));
+  const __m128 alikeTurn =
+      _mm_cmple_ps(_mm_add_ps(_mm_mul_ps(ex, ex), _mm_mul_ps(ey, ey)), _mm_mul_ps(allowed, allowed));
+  return static_cast<unsigned>(_mm_movemask_ps(_mm_and_ps(turnedAlike, _mm_and_ps(alikeLength, alikeTurn))));
+#else
+  unsigned agreeing = 0;
+  for (unsigned l = 0; l < 4; ++l) agreeing |= static_cast<unsigned>(Compatible(p, *c[l])) << l;
+  return agreeing;
+#endif
 }
 
 struct Rigid {
@@ -80,6 +141,12 @@ Rigid FitPairs(const MatchTemplate& A, const MatchTemplate& B, const std::vector
 
 }  // namespace
 
+bool PairsAgree(const MatchCandidate& p, const MatchCandidate& c) { return Compatible(p, c); }
+
+unsigned PairsAgreeFour(const MatchCandidate& p, const std::array<MatchCandidate, 4>& c) {
+  return AgreeFour(p, {&c[0], &c[1], &c[2], &c[3]});
+}
+
 MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   MatchScratch scratch;
   MatchResult result;
@@ -107,7 +174,7 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
   // Equal similarities are common (ratios of small counts): ordered by index, the
   // candidates do not depend on the order pairs were listed in.
   const auto kept = similar.begin() + static_cast<std::ptrdiff_t>(keep);
-  std::nth_element(similar.begin(), kept - 1, similar.end());
+  if (kept != similar.end()) std::nth_element(similar.begin(), kept - 1, similar.end());
   std::sort(similar.begin(), kept);
   std::array<Candidate, kCandidatePairs> candidates;
   for (std::size_t c = 0; c < keep; ++c) candidates[c] = MakeCandidate(A, B, similar[c].a(), similar[c].b(), similar[c].similarity());
@@ -162,17 +229,36 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
   }
   // Judgements so far: judged[x] has bit y when x and y were compared, agrees[x] when
   // they agreed.
+  //
+  // A member is judged against the candidate at hand and the next three still open at
+  // once: those are next in line, so their judgements are ready when they come up.
+  // Whether a candidate agrees is unforeseeable (a third of them do), so a decision
+  // that waits on the pairwise test's long chain of roots and quotients stalls the
+  // processor after each wrong guess; one read from the judgements does not. The
+  // judgements of candidates that a joining one closes first are extra work, but cheap.
   std::array<std::uint64_t, kCandidatePairs> judged{}, agrees{};
-  auto agreesWithAll = [&](std::uint64_t members, int c) {
+  auto agreesWithAll = [&](std::uint64_t members, int c, std::uint64_t openAfter) {
     if (members & judged[c] & ~agrees[c]) return false;
-    for (std::uint64_t unjudged = members & ~judged[c]; unjudged != 0; unjudged &= unjudged - 1) {
-      const int m = std::countr_zero(unjudged);
-      const bool ok = Compatible(candidates[m], candidates[c]);
-      judged[c] |= bit(m);
-      judged[m] |= bit(c);
-      if (!ok) return false;
-      agrees[c] |= bit(m);
-      agrees[m] |= bit(c);
+    std::uint64_t unjudged = members & ~judged[c];
+    if (unjudged == 0) return true;
+    // Fewer than three open after c leave c in the spare lanes.
+    std::array<int, 4> next{c, c, c, c};
+    std::array<const Candidate*, 4> group;
+    for (std::size_t l = 0; l < next.size(); ++l) {
+      if (l > 0 && openAfter != 0) next[l] = LowestBit(openAfter), openAfter &= openAfter - 1;
+      group[l] = &candidates[static_cast<std::size_t>(next[l])];
+    }
+    for (; unjudged != 0; unjudged &= unjudged - 1) {
+      const int m = LowestBit(unjudged);
+      const unsigned agreeing = AgreeFour(candidates[m], group);
+      for (std::size_t l = 0; l < next.size(); ++l) {
+        const std::uint64_t ok = agreeing >> l & 1;
+        judged[m] |= bit(next[l]);
+        agrees[m] |= ok << next[l];
+        judged[next[l]] |= bit(m);
+        agrees[next[l]] |= ok << m;
+      }
+      if (!(agreeing & 1)) return false;
     }
     return true;
   };
@@ -187,9 +273,9 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
     float total = candidates[seed].similarity;
     // Candidates still open, visited in order of similarity.
     for (std::uint64_t open = leaves[seed]; open != 0;) {
-      const int c = std::countr_zero(open);
+      const int c = LowestBit(open);
       open &= open - 1;
-      if (!agreesWithAll(members, c)) continue;
+      if (!agreesWithAll(members, c, open)) continue;
       members |= bit(c);
       total += candidates[c].similarity;
       open &= leaves[c];
@@ -206,7 +292,7 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
   pairs.clear();
   pairs.push_back(candidates[bestSeed]);
   for (std::uint64_t rest = bestMembers & ~bit(bestSeed); rest != 0; rest &= rest - 1)
-    pairs.push_back(candidates[std::countr_zero(rest)]);
+    pairs.push_back(candidates[LowestBit(rest)]);
   // Two agreeing pairs turn up between almost any two prints and score nothing: their
   // alignment is not worth reading further.
   if (pairs.size() < 3) {

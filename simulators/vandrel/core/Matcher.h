@@ -3,6 +3,7 @@
 // then consolidation into the largest set of pairs whose mutual distances and angles
 // agree in both prints (tolerant of elastic distortion, as only pairwise geometry is
 // compared), and the calibrated similarity score.
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <utility>
@@ -37,6 +38,14 @@ struct MatchCandidate {
   float cosRot, sinRot;  // rotation taking the minutia of a onto that of b
   float ax, ay, bx, by;   // the two minutiae's positions, at hand for the pairwise tests
 };
+
+// Whether pair c agrees with pair p: the consolidation's and expansion's pairwise
+// test (about the same rotation, and the segments between the two pairs' minutiae in
+// each print of about the same length and turned by about that rotation). Symmetric.
+bool PairsAgree(const MatchCandidate& p, const MatchCandidate& c);
+
+// PairsAgree(p, c[l]) for four candidates at once, as bits 0 to 3, exactly.
+unsigned PairsAgreeFour(const MatchCandidate& p, const std::array<MatchCandidate, 4>& c);
 
 // The working rows of one comparison. A caller comparing many templates on one
 // thread keeps one and hands it to every comparison, which then allocates nothing
