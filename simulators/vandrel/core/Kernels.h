@@ -2,6 +2,7 @@
 // The instruction sets the engine's innermost loops may use. Each such loop has a
 // portable form and faster ones for processors that have the instructions, chosen
 // when called; every form gives the same result, bit for bit.
+#include <bit>
 #include <cstdint>
 
 namespace mivex::vandrel {
@@ -25,6 +26,18 @@ inline int CountBits(std::uint64_t x) {
   x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
   x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
   return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+}
+
+// The index of the lowest set bit of x (x not 0). Built for 32-bit processors, the
+// library's 64-bit count is a call to a runtime routine; two 32-bit counts there are
+// an instruction each.
+[[gnu::always_inline]] inline int LowestBit(std::uint64_t x) {
+  if constexpr (sizeof(void*) < sizeof(std::uint64_t)) {
+    const auto low = static_cast<std::uint32_t>(x);
+    return low != 0 ? std::countr_zero(low) : 32 + std::countr_zero(static_cast<std::uint32_t>(x >> 32));
+  } else {
+    return std::countr_zero(x);
+  }
 }
 
 }  // namespace mivex::vandrel

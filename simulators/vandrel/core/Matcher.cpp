@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -25,18 +24,6 @@ namespace {
 using namespace params;
 
 using Candidate = MatchCandidate;
-
-// The index of the lowest set bit of x (x not 0). Built for 32-bit processors, the
-// library's 64-bit count is a call to a runtime routine; two 32-bit counts there are
-// an instruction each.
-[[gnu::always_inline]] inline int LowestBit(std::uint64_t x) {
-  if constexpr (sizeof(void*) < sizeof(std::uint64_t)) {
-    const auto low = static_cast<std::uint32_t>(x);
-    return low != 0 ? std::countr_zero(low) : 32 + std::countr_zero(static_cast<std::uint32_t>(x >> 32));
-  } else {
-    return std::countr_zero(x);
-  }
-}
 
 // Whether pair c agrees with pair p: about the same rotation, the segment between the
 // two minutiae of a as long as that between those of b, and turned by about that

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 #include <cstdint>
 #include <vector>
 
+#include "Kernels.h"
 #include "VandrelParams.h"
 
 namespace mivex::vandrel {
@@ -234,7 +234,7 @@ void ThinRidges(BytePlane& img) {
   for (int r = 1; r <= height; ++r)
     for (int i = 0; i < words; ++i)
       for (std::uint64_t todo = bits[static_cast<std::size_t>(r) * words + i]; todo; todo &= todo - 1) {
-        const int x = i * 64 + std::countr_zero(todo);
+        const int x = i * 64 + LowestBit(todo);
         const bool n = bit(r - 1, x), ne = bit(r - 1, x + 1), e = bit(r, x + 1), se = bit(r + 1, x + 1);
         const bool s = bit(r + 1, x), sw = bit(r + 1, x - 1), w4 = bit(r, x - 1), nw = bit(r - 1, x - 1);
         if ((n && e && !sw && !s && !w4) || (e && s && !nw && !n && !w4) || (s && w4 && !ne && !n && !e) ||
