@@ -10,6 +10,7 @@
 #include "api/CountedString.h"
 #include "api/Library.h"
 #include "api/XFPEnroll.h"
+#include "base/FloatEnvironment.h"
 #include "base/TextUtil.h"
 
 namespace mivex {
@@ -110,6 +111,7 @@ std::int32_t RunEnrollment(const EnrollArgs& args, char* buffer) {
 // Runs an enrollment export: guard (guarded variants), then the dialog. No failure
 // crosses the boundary; an unexpected one ends the call as "not completed" (404).
 std::int32_t Enroll(bool guarded, EnrollArgs args, char* buffer) {
+  const ScopedFloatEnvironment floatEnvironment;
   try {
     EnsureLibraryStarted();
     if (!buffer) return kRefused;
@@ -208,6 +210,7 @@ MIVEX_EXPORT std::int32_t MIVEX_STDCALL GetFPEnrollTempBySetP(const char* UserID
 }
 
 MIVEX_EXPORT std::int32_t MIVEX_STDCALL GetFPVerifyTemp(char* TemplateBuf) {
+  const ScopedFloatEnvironment floatEnvironment;
   try {
     EnsureLibraryStarted();
     if (!TemplateBuf) return kNoTemplate;
@@ -223,6 +226,7 @@ MIVEX_EXPORT std::int32_t MIVEX_STDCALL GetFPVerifyTemp(char* TemplateBuf) {
 }
 
 MIVEX_EXPORT std::int32_t MIVEX_STDCALL GetFPVerifyTempString(const char** TemplateVar) {
+  const ScopedFloatEnvironment floatEnvironment;
   try {
     EnsureLibraryStarted();
     if (!TemplateVar) return kNoTemplate;

@@ -1,6 +1,7 @@
 // The engine's calls as the library and a host's server use them: result codes,
 // parameters per context, records, and concurrent use. Runs natively on the portable
 // engine and, in the Windows build, through Vandrel.dll's exports (VandrelApi.h).
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/HostFloatState.h"
 #include "SyntheticImages.h"
 #include "VandrelApi.h"
 #include "capture/FeatureCodec.h"
@@ -233,6 +235,49 @@ TEST_F(VandrelEngine, ContextsWorkConcurrently) {
   for (std::thread& th : threads) th.join();
   for (int t = 0; t < 4; ++t) EXPECT_EQ(mismatches[t], 0) << t;
 }
+
+#if defined(__i386__) || defined(__x86_64__)
+using mivex::testing::FloatState;
+using mivex::testing::ReadFloatState;
+using mivex::testing::WriteFloatState;
+
+// Whatever state the host calls in, features and scores are the engine's own, and
+// the host's state is as it was after every call. Calls made in the host's state
+// only read and write integers here; the state is set back before anything is
+// checked.
+TEST_F(VandrelEngine, TheHostsFloatingPointStateChangesNothing) {
+  const std::vector<std::vector<std::uint8_t>> images = {
+      testing::RingsWithMinutiae(256, 288, 128, 144, 9), testing::RingsWithMinutiae(256, 288, 110, 170, 8.5),
+      testing::Rings(256, 288, 100, 160, 10), testing::ParallelRidges(256, 288, 0.7, 8)};
+  const std::size_t n = images.size();
+  const auto run = [&](std::vector<std::vector<std::uint8_t>>& records, std::vector<std::int32_t>& scores) {
+    for (const std::vector<std::uint8_t>& img : images) {
+      records.emplace_back(10000);
+      std::int32_t length = 0;
+      scores.push_back(api_.Extract(256, 288, img.data(), 500, records.back().data(), &length, 0));
+    }
+    for (std::size_t a = 0; a < n; ++a)
+      for (std::size_t b = 0; b < n; ++b) {
+        std::int32_t details[5] = {20};
+        scores.push_back(api_.Verify(records[a].data(), records[b].data(), details, 0));
+        scores.push_back(details[1]);
+      }
+  };
+  std::vector<std::vector<std::uint8_t>> ownRecords, hostRecords;
+  std::vector<std::int32_t> ownScores, hostScores;
+  run(ownRecords, ownScores);
+
+  const FloatState engine = ReadFloatState(), host = mivex::testing::kDelphiHostRoundingDown;
+  WriteFloatState(host);
+  run(hostRecords, hostScores);
+  const FloatState after = ReadFloatState();
+  WriteFloatState(engine);
+
+  EXPECT_TRUE(after == host) << std::hex << after.vector << " " << after.x87;
+  EXPECT_EQ(hostScores, ownScores);
+  for (std::size_t i = 0; i < n; ++i) EXPECT_TRUE(hostRecords[i] == ownRecords[i]) << i;
+}
+#endif
 
 // A server comparing a stream of new records on several threads: the engine's
 // recent templates are replaced all the time, and storage that no caller holds any

@@ -11,6 +11,7 @@
 #include "ForegroundMask.h"
 #include "NormalizedImage.h"
 #include "OrientationField.h"
+#include "../support/HostFloatState.h"
 #include "PngGray.h"
 #include "VandrelParams.h"
 
@@ -74,6 +75,45 @@ TEST_F(VandrelRealImages, RecordsStayTheSameBitForBit) {
     EXPECT_EQ(hash, e.hash) << e.name;
   }
 }
+
+#if defined(__i386__) || defined(__x86_64__)
+// A host's own floating-point state (here rounding toward zero, tiny values flushed,
+// exceptions unmasked) must not reach the engine's arithmetic: the records and scores
+// are the ones it gives in its own state, and the host gets its state back.
+TEST_F(VandrelRealImages, TheHostsFloatingPointStateChangesNoRecordOrScore) {
+  std::vector<GrayImage> images;
+  for (int finger = 101; finger <= 102; ++finger)
+    for (int press = 1; press <= 8; ++press) {
+      images.emplace_back();
+      const std::string name = "fvc2000_db2_b/" + std::to_string(finger) + "_" + std::to_string(press) + ".png";
+      ASSERT_TRUE(ReadPngGray(DataPath(name), images.back())) << name;
+    }
+  const auto run = [&images](std::vector<std::vector<std::uint8_t>>& records, std::vector<std::int32_t>& scores) {
+    for (const GrayImage& img : images) {
+      records.emplace_back(10000, 0);
+      std::int32_t length = 0;
+      scores.push_back(ExtractRecord(img.width, img.height, img.pixels.data(), 500, records.back().data(), &length, 0));
+    }
+    for (const std::vector<std::uint8_t>& a : records)
+      for (const std::vector<std::uint8_t>& b : records) {
+        std::int32_t details[5] = {20};
+        VerifyRecords(a.data(), b.data(), details, 0);
+        scores.push_back(details[1]);
+      }
+  };
+  std::vector<std::vector<std::uint8_t>> ownRecords, hostRecords;
+  std::vector<std::int32_t> ownScores, hostScores;
+  run(ownRecords, ownScores);
+  const testing::FloatState own = testing::ReadFloatState();
+  testing::WriteFloatState(testing::kDelphiHostRoundingDown);
+  run(hostRecords, hostScores);
+  const testing::FloatState after = testing::ReadFloatState();
+  testing::WriteFloatState(own);
+  EXPECT_TRUE(after == testing::kDelphiHostRoundingDown);
+  EXPECT_TRUE(hostRecords == ownRecords);
+  EXPECT_TRUE(hostScores == ownScores);
+}
+#endif
 
 TEST_F(VandrelRealImages, GenuinePairsMatchAndImpostorsDoNot) {
   const char* genuine[][2] = {{"101_1", "101_2"}, {"102_1", "102_3"}, {"103_2", "103_4"},

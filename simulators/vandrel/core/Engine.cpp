@@ -16,6 +16,7 @@
 #include "LocalStructures.h"
 #include "Matcher.h"
 #include "VandrelParams.h"
+#include "base/FloatEnvironment.h"
 #include "capture/FeatureCodec.h"
 
 namespace mivex::vandrel {
@@ -212,6 +213,7 @@ Workspaces& ComparisonWorkspaces() {
 }  // namespace
 
 std::int32_t EngineInitialize() {
+  const ScopedFloatEnvironment floatEnvironment;
   EngineState& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   if (!s.initialized) {
@@ -305,6 +307,7 @@ std::int32_t SetParameter(std::int32_t id, std::int32_t value, std::int32_t cont
 
 std::int32_t ExtractRecord(std::int32_t width, std::int32_t height, const std::uint8_t* image, std::int32_t resolution,
                            std::uint8_t* features, std::int32_t* length, std::int32_t context) {
+  const ScopedFloatEnvironment floatEnvironment;
   const CallSetup setup = BeginCall(context);
   if (setup.result < 0) return setup.result;
   if (image == nullptr || features == nullptr) return kResultArgumentNull;
@@ -327,6 +330,7 @@ std::int32_t ExtractRecord(std::int32_t width, std::int32_t height, const std::u
 
 std::int32_t GeneralizeRecords(std::int32_t count, const std::uint8_t* const* records, std::uint8_t* out,
                                std::int32_t* length, std::int32_t context) {
+  const ScopedFloatEnvironment floatEnvironment;
   const CallSetup setup = BeginCall(context);
   if (setup.result < 0) return setup.result;
   if (records == nullptr || out == nullptr || length == nullptr) return kResultArgumentNull;
@@ -353,6 +357,7 @@ std::int32_t GeneralizeRecords(std::int32_t count, const std::uint8_t* const* re
 
 std::int32_t VerifyRecords(const std::uint8_t* record1, const std::uint8_t* record2, std::int32_t* details,
                            std::int32_t context) {
+  const ScopedFloatEnvironment floatEnvironment;
   const CallSetup setup = BeginCall(context);
   if (setup.result < 0) return setup.result;
   if (record1 == nullptr || record2 == nullptr || details == nullptr) return kResultArgumentNull;
