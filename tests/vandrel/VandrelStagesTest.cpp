@@ -734,7 +734,8 @@ TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
 }
 
 // The quick look-ups of a template against brute force: the bands of rows around a
-// place hold every minutia within reach of it, and the similar pairs listed with no
+// place hold every minutia within reach of it (read in that order without going
+// through the indices: the same coordinates), and the similar pairs listed with no
 // similarity required are exactly the pairs of usable cylinders turned at most as far
 // apart as kMinPairTurnCos allows, each once, across the wrap of a full turn too, by
 // every kernel this processor has.
@@ -757,6 +758,11 @@ TEST(VandrelMatcher, TemplateLookUpsMissNothing) {
     MatchTemplate ta, tb;
     BuildMatchTemplate(a, ta);
     BuildMatchTemplate(b, tb);
+    ASSERT_EQ(tb.sortedX.size(), b.size());
+    for (std::size_t place = 0; place < b.size(); ++place) {
+      const Minutia& m = b[static_cast<std::size_t>(tb.byY[place])];
+      ASSERT_TRUE(tb.sortedX[place] == m.x && tb.sortedY[place] == m.y) << trial << " place " << place;
+    }
     for (int probe = 0; probe < 50; ++probe) {
       const float y = row(rng), r = reach(rng);
       const auto [from, to] = tb.RowsAround(y, r);

@@ -346,9 +346,10 @@ namespace {
     float closest = kRigidReach * kRigidReach;
     const auto [from, to] = B.RowsAround(y, kExpansionReach);
     for (int place = from; place < to; ++place) {
-      const int j = B.byY[static_cast<std::size_t>(place)];
-      const float dx = B.minutiae[j].x - x, dy = B.minutiae[j].y - y, d = dx * dx + dy * dy;
+      const std::size_t p = static_cast<std::size_t>(place);
+      const float dx = B.sortedX[p] - x, dy = B.sortedY[p] - y, d = dx * dx + dy * dy;
       if (d > kExpansionReach * kExpansionReach) continue;
+      const int j = B.byY[p];
       if (expands && !usedB[j]) near.push_back(j);
       if (d >= closest && d >= reachOfB[j]) continue;
       const Candidate k = MakeCandidate(A, B, i, j, 0);
