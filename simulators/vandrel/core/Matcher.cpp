@@ -131,9 +131,14 @@ struct Rigid {
 constexpr std::uint64_t Bit(int c) { return std::uint64_t{1} << c; }
 
 // Judgements so far: judged[x] has bit y when x and y were compared, agrees[x] when
-// they agreed.
+// they agreed. Only the first `count` candidates' rows are cleared and read: most
+// comparisons keep fewer than the most candidates.
 struct Judgements {
-  std::array<std::uint64_t, kCandidatePairs> judged{}, agrees{};
+  explicit Judgements(int count) {
+    std::fill_n(judged.begin(), count, 0);
+    std::fill_n(agrees.begin(), count, 0);
+  }
+  std::array<std::uint64_t, kCandidatePairs> judged, agrees;
 };
 
 // Whether candidate c agrees with all of `members`, `openAfter` being the candidates
@@ -269,7 +274,7 @@ namespace {
     for (int d = 0; d <= 2 * kSectorReach; ++d) near |= sectorMembers[sector[c] + d];
     leaves[c] = near & ~(withA[candidates[c].a] | withB[candidates[c].b]);
   }
-  Judgements judgements;
+  Judgements judgements(count);
   // A set is its seed and the candidates it took, which join in order of similarity.
   std::uint64_t taken = 0, bestMembers = 0;
   int bestSeed = 0;
