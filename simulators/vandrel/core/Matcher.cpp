@@ -103,7 +103,8 @@ struct Rigid {
 };
 
 // Least-squares rotation and translation taking the paired minutiae of A onto B.
-[[gnu::always_inline]] inline Rigid FitPairs(const MatchTemplate& A, const MatchTemplate& B, const std::vector<Candidate>& set) {
+[[gnu::always_inline]] inline Rigid FitPairs(const MatchTemplate& A, const MatchTemplate& B,
+                                             const std::vector<Candidate>& set) {
   float ax = 0, ay = 0, bx = 0, by = 0;
   for (const Candidate& k : set) {
     ax += A.minutiae[k.a].x, ay += A.minutiae[k.a].y, bx += B.minutiae[k.b].x, by += B.minutiae[k.b].y;
@@ -214,8 +215,8 @@ namespace {
     scratch.similarCapacity = room;
   }
   SimilarPair* const buffer = scratch.similar.get();
-  const std::span<SimilarPair> similar(buffer,
-                                       static_cast<std::size_t>(SimilarPairs(A, B, kMinPairSimilarity, buffer, kernel)));
+  const int listed = SimilarPairs(A, B, kMinPairSimilarity, buffer, kernel);
+  const std::span<SimilarPair> similar(buffer, static_cast<std::size_t>(listed));
   if (similar.empty()) return;
   const std::size_t keep = std::min<std::size_t>(similar.size(), kCandidatePairs);
   // Equal similarities are common (ratios of small counts): ordered by index, the
@@ -394,7 +395,8 @@ namespace {
       overlapA += OverlapWeight(m.quality);
   for (const Minutia& m : B.minutiae) {
     const float dx = m.x - fit.tx, dy = m.y - fit.ty;
-    if (A.region.ClearRadius(fit.c * dx + fit.s * dy, -fit.s * dx + fit.c * dy) > 0) overlapB += OverlapWeight(m.quality);
+    if (A.region.ClearRadius(fit.c * dx + fit.s * dy, -fit.s * dx + fit.c * dy) > 0)
+      overlapB += OverlapWeight(m.quality);
   }
   for (const Candidate& k : pairs) result.pairs.emplace_back(k.a, k.b);
   const int k = static_cast<int>(pairs.size());
