@@ -734,7 +734,8 @@ TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
 }
 
 // The quick look-ups of a template against brute force: the bands of rows around a
-// place hold every minutia within reach of it, and the similar pairs listed with no
+// place hold every minutia within reach of it (read in that order without going
+// through the indices: the same coordinates), and the similar pairs listed with no
 // similarity required are exactly the pairs of usable cylinders turned at most as far
 // apart as kMinPairTurnCos allows, each once, across the wrap of a full turn too, by
 // every kernel this processor has.
@@ -757,6 +758,11 @@ TEST(VandrelMatcher, TemplateLookUpsMissNothing) {
     MatchTemplate ta, tb;
     BuildMatchTemplate(a, ta);
     BuildMatchTemplate(b, tb);
+    ASSERT_EQ(tb.sortedX.size(), b.size());
+    for (std::size_t place = 0; place < b.size(); ++place) {
+      const Minutia& m = b[static_cast<std::size_t>(tb.byY[place])];
+      ASSERT_TRUE(tb.sortedX[place] == m.x && tb.sortedY[place] == m.y) << trial << " place " << place;
+    }
     for (int probe = 0; probe < 50; ++probe) {
       const float y = row(rng), r = reach(rng);
       const auto [from, to] = tb.RowsAround(y, r);
@@ -865,6 +871,72 @@ TEST(VandrelMatcher, KernelsGiveExactlyWhatPortableCodeGives) {
   }
   EXPECT_GT(filledLists, 0);
   RecordProperty("kernels_checked", kernelsChecked);
+}
+
+// Every kernel sorts the alike pairs as the plain sort does: lists of every length up
+// to the most sorted at once (so the last four end anywhere), with similarities that
+// tie often (ratios of small counts) and ones that differ in the last bit, indices up
+// to the largest records' and pairs of the same minutia of A or of B side by side.
+TEST(VandrelMatcher, PairSortKernelsSortAsThePlainSort) {
+  std::mt19937 rng(29);
+  std::uniform_int_distribution<int> count(0, 12), index(0, 79);
+  for (Kernel kernel : {Kernel::BitCount, Kernel::Vector256, Kernel::Vector}) {
+    if (!KernelAvailable(kernel)) continue;
+    for (int n = 0; n <= kMostSortedAtOnce; ++n) {
+      std::set<std::pair<int, int>> minutiae;
+      while (static_cast<int>(minutiae.size()) < n) minutiae.emplace(index(rng), index(rng) % (n % 3 == 0 ? 80 : 4));
+      std::vector<SimilarPair> pairs;
+      for (const auto& [a, b] : minutiae) {
+        float similarity = 1.0f - static_cast<float>(count(rng)) / 12.0f;
+        if (n % 5 == 1 && pairs.size() % 2 == 1) similarity = std::nextafter(similarity, 0.0f);
+        pairs.emplace_back(similarity, a, b);
+      }
+      std::shuffle(pairs.begin(), pairs.end(), rng);
+      std::vector<SimilarPair> expected = pairs;
+      std::sort(expected.begin(), expected.end());
+      SortPairs(pairs.data(), n, kernel);
+      for (int k = 0; k < n; ++k)
+        ASSERT_EQ(pairs[static_cast<std::size_t>(k)].key(), expected[static_cast<std::size_t>(k)].key())
+            << static_cast<int>(kernel) << " n " << n << " place " << k;
+    }
+  }
+}
+
+// Whole comparisons give with every kernel exactly what the portable code gives: the
+// same pairs in the same order and the same figures bit for bit. Presses of one finger
+// and different fingers, with few minutiae and with so many that more pairs are alike
+// than are kept as candidates, one scratch reused throughout as a search reuses it.
+TEST(VandrelMatcher, ComparisonKernelsGiveExactlyWhatPortableCodeGives) {
+  std::mt19937 rng(31);
+  MatchScratch scratch;
+  MatchResult expected, got;
+  int manyCandidates = 0, matched = 0;
+  for (int trial = 0; trial < 60; ++trial) {
+    const int size = trial % 3 == 0 ? 80 : 4 + trial;
+    const std::vector<Minutia> finger = RandomFinger(rng, size);
+    const std::vector<Minutia> a = Press(finger, rng, 0.3f, 10, -5, 2);
+    const std::vector<Minutia> b = trial % 4 == 3 ? RandomFinger(rng, size) : Press(finger, rng, -0.2f, -8, 12, 3);
+    MatchTemplate ta, tb;
+    BuildMatchTemplate(a, ta);
+    BuildMatchTemplate(b, tb);
+    std::vector<SimilarPair> alike(a.size() * b.size());
+    manyCandidates += SimilarPairs(ta, tb, params::kMinPairSimilarity, alike.data()) > params::kCandidatePairs;
+    MatchTemplates(ta, tb, scratch, expected, Kernel::Portable);
+    matched += expected.score >= 47;
+    for (Kernel kernel : {Kernel::BitCount, Kernel::Vector256, Kernel::Vector}) {
+      if (!KernelAvailable(kernel)) continue;
+      MatchTemplates(ta, tb, scratch, got, kernel);
+      ASSERT_EQ(got.pairs, expected.pairs) << static_cast<int>(kernel) << " trial " << trial;
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(got.raw), std::bit_cast<std::uint32_t>(expected.raw)) << trial;
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(got.similaritySum), std::bit_cast<std::uint32_t>(expected.similaritySum));
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(got.overlapA), std::bit_cast<std::uint32_t>(expected.overlapA));
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(got.overlapB), std::bit_cast<std::uint32_t>(expected.overlapB));
+      ASSERT_EQ(got.rigidPairs, expected.rigidPairs);
+      ASSERT_EQ(got.score, expected.score);
+    }
+  }
+  EXPECT_GT(manyCandidates, 0);
+  EXPECT_GT(matched, 10);
 }
 
 // The pairwise test judged four candidates at a time answers exactly as one at a time,

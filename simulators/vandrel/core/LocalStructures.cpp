@@ -789,6 +789,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
     const std::size_t j = static_cast<std::size_t>(byY[b]);
     xs[b] = minutiae[j].x, ys[b] = minutiae[j].y, cs[b] = t.cosDir[j], sn[b] = t.sinDir[j], hs[b] = heading[j];
   }
+  t.sortedX.assign(xs, xs + n);
   const PlacementRows rows{xs, ys, cs, sn, hs};
   std::int32_t* const cellI = ints.data() + 2 * n;  // where j marks i: mark table cell, direction table entry
   std::int32_t* const binsI = cellI + n;
@@ -875,18 +876,6 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
     const float d = t.sortedDirections[k] * kStepsPerRadian;
     t.turnRuns[k] = {entry(d - reach), entry(d + reach + 1)};
   }
-}
-
-std::pair<int, int> MatchTemplate::RowsAround(float y, float reach) const {
-  if (sortedY.empty()) return {0, 0};
-  // Bands as fractions, clamped before they become whole, so that places far off the
-  // print read as the first or last band (and a place that is not a number as the
-  // first).
-  const float bands = static_cast<float>(bandStarts.size() - 1);
-  const auto band = [bands](float at) { return std::max(0.0f, std::min(at, bands)); };
-  const float from = band((y - reach - sortedY[0]) / kBandHeight);
-  const float to = band((y + reach - sortedY[0]) / kBandHeight + 1);
-  return {bandStarts[static_cast<std::size_t>(from)], bandStarts[static_cast<std::size_t>(to)]};
 }
 
 }  // namespace mivex::vandrel

@@ -101,16 +101,29 @@ struct MatchTemplate {
     std::uint16_t from, to;
   };
   std::vector<TurnRun> turnRuns;
-  // The minutiae from top to bottom: their rows, ascending, and their indices.
+  // The minutiae from top to bottom: their rows, ascending, their indices, and their
+  // columns (a scan of nearby rows reads both coordinates without going through the
+  // indices).
   std::vector<float> sortedY;
   std::vector<int> byY;
+  std::vector<float> sortedX;
   // Where each band of kBandHeight rows, from the top minutia's row down, starts in
   // that order: bandStarts[r] is the number of minutiae above band r.
   static constexpr float kBandHeight = 16;
   std::vector<int> bandStarts;
   // The places in top-to-bottom order of a run holding every minutia whose row lies
   // within `reach` of y (and perhaps a few more).
-  std::pair<int, int> RowsAround(float y, float reach) const;
+  std::pair<int, int> RowsAround(float y, float reach) const {
+    if (sortedY.empty()) return {0, 0};
+    // Bands as fractions, clamped before they become whole, so that places far off the
+    // print read as the first or last band (and a place that is not a number as the
+    // first).
+    const float bands = static_cast<float>(bandStarts.size() - 1);
+    const auto band = [bands](float at) { return std::max(0.0f, std::min(at, bands)); };
+    const float from = band((y - reach - sortedY[0]) / kBandHeight);
+    const float to = band((y + reach - sortedY[0]) / kBandHeight + 1);
+    return {bandStarts[static_cast<std::size_t>(from)], bandStarts[static_cast<std::size_t>(to)]};
+  }
 };
 
 // Prepares a template for matching from its minutiae.

@@ -16,6 +16,7 @@
 #include "PortableMath.h"
 #include "SimilarPairs.h"
 #include "VandrelParams.h"
+#include "VectorIntrinsics.h"
 #include "capture/ScoreScale.h"
 
 namespace mivex::vandrel {
@@ -57,7 +58,8 @@ constexpr float kLeastMeanRotation = 1.0f;
   return turnedAlike & alikeLength & alikeTurn;
 }
 
-Candidate MakeCandidate(const MatchTemplate& A, const MatchTemplate& B, int a, int b, float similarity) {
+[[gnu::always_inline]] inline Candidate MakeCandidate(const MatchTemplate& A, const MatchTemplate& B, int a, int b,
+                                                      float similarity) {
   const Minutia &ma = A.minutiae[a], &mb = B.minutiae[b];
   return {similarity, a, b, A.cosDir[a] * B.cosDir[b] + A.sinDir[a] * B.sinDir[b],
           A.cosDir[a] * B.sinDir[b] - A.sinDir[a] * B.cosDir[b], ma.x, ma.y, mb.x, mb.y};
@@ -101,7 +103,8 @@ struct Rigid {
 };
 
 // Least-squares rotation and translation taking the paired minutiae of A onto B.
-Rigid FitPairs(const MatchTemplate& A, const MatchTemplate& B, const std::vector<Candidate>& set) {
+[[gnu::always_inline]] inline Rigid FitPairs(const MatchTemplate& A, const MatchTemplate& B,
+                                             const std::vector<Candidate>& set) {
   float ax = 0, ay = 0, bx = 0, by = 0;
   for (const Candidate& k : set) {
     ax += A.minutiae[k.a].x, ay += A.minutiae[k.a].y, bx += B.minutiae[k.b].x, by += B.minutiae[k.b].y;
@@ -126,6 +129,60 @@ Rigid FitPairs(const MatchTemplate& A, const MatchTemplate& B, const std::vector
   return r;
 }
 
+constexpr std::uint64_t Bit(int c) { return std::uint64_t{1} << c; }
+
+// Judgements so far: judged[x] has bit y when x and y were compared, agrees[x] when
+// they agreed. Only the first `count` candidates' rows are cleared and read: most
+// comparisons keep fewer than the most candidates.
+struct Judgements {
+  explicit Judgements(int count) {
+    std::fill_n(judged.begin(), count, 0);
+    std::fill_n(agrees.begin(), count, 0);
+  }
+  std::array<std::uint64_t, kCandidatePairs> judged, agrees;
+};
+
+// Whether candidate c agrees with all of `members`, `openAfter` being the candidates
+// still open after c.
+//
+// A member is judged against the candidate at hand and the next three still open at
+// once: those are next in line, so their judgements are ready when they come up.
+// Whether a candidate agrees is unforeseeable (a third of them do), so a decision
+// that waits on the pairwise test's long chain of roots and quotients stalls the
+// processor after each wrong guess; one read from the judgements does not. The
+// judgements of candidates that a joining one closes first are extra work, but cheap.
+[[gnu::always_inline]] inline bool AgreesWithAll(const std::array<Candidate, kCandidatePairs>& candidates,
+                                                 Judgements& j, std::uint64_t members, int c, std::uint64_t openAfter) {
+  if (members & j.judged[c] & ~j.agrees[c]) return false;
+  std::uint64_t unjudged = members & ~j.judged[c];
+  if (unjudged == 0) return true;
+  // Fewer than three open after c leave c in the spare lanes.
+  std::array<int, 4> next{c, c, c, c};
+  std::array<const Candidate*, 4> group;
+  for (std::size_t l = 0; l < next.size(); ++l) {
+    if (l > 0 && openAfter != 0) next[l] = LowestBit(openAfter), openAfter &= openAfter - 1;
+    group[l] = &candidates[static_cast<std::size_t>(next[l])];
+  }
+  for (; unjudged != 0; unjudged &= unjudged - 1) {
+    const int m = LowestBit(unjudged);
+    const unsigned agreeing = AgreeFour(candidates[m], group);
+    for (std::size_t l = 0; l < next.size(); ++l) {
+      const std::uint64_t ok = agreeing >> l & 1;
+      j.judged[m] |= Bit(next[l]);
+      j.agrees[m] |= ok << next[l];
+      j.judged[next[l]] |= Bit(m);
+      j.agrees[next[l]] |= ok << m;
+    }
+    if (!(agreeing & 1)) return false;
+  }
+  return true;
+}
+
+// How much a minutia that found no partner counts, by its quality.
+[[gnu::always_inline]] inline float OverlapWeight(float quality) {
+  return 1.0f - kOverlapQualityDiscount * std::max(0.0f, 1.0f - quality * (1 / kOverlapFullQuality));
+}
+
 }  // namespace
 
 bool PairsAgree(const MatchCandidate& p, const MatchCandidate& c) { return Compatible(p, c); }
@@ -141,7 +198,10 @@ MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {
   return result;
 }
 
-void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch& scratch, MatchResult& result) {
+namespace {
+
+[[gnu::always_inline]] inline void Match(const MatchTemplate& A, const MatchTemplate& B, MatchScratch& scratch,
+                                         MatchResult& result, Kernel kernel) {
   result.raw = 0;
   result.score = 0;
   result.pairs.clear();
@@ -155,14 +215,16 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
     scratch.similarCapacity = room;
   }
   SimilarPair* const buffer = scratch.similar.get();
-  const std::span<SimilarPair> similar(buffer, static_cast<std::size_t>(SimilarPairs(A, B, kMinPairSimilarity, buffer)));
+  const int listed = SimilarPairs(A, B, kMinPairSimilarity, buffer, kernel);
+  const std::span<SimilarPair> similar(buffer, static_cast<std::size_t>(listed));
   if (similar.empty()) return;
   const std::size_t keep = std::min<std::size_t>(similar.size(), kCandidatePairs);
   // Equal similarities are common (ratios of small counts): ordered by index, the
   // candidates do not depend on the order pairs were listed in.
   const auto kept = similar.begin() + static_cast<std::ptrdiff_t>(keep);
   if (kept != similar.end()) std::nth_element(similar.begin(), kept - 1, similar.end());
-  std::sort(similar.begin(), kept);
+  static_assert(kCandidatePairs <= kMostSortedAtOnce, "the candidates are sorted at once");
+  SortPairs(similar.data(), static_cast<int>(keep), kernel);
   std::array<Candidate, kCandidatePairs> candidates;
   for (std::size_t c = 0; c < keep; ++c) candidates[c] = MakeCandidate(A, B, similar[c].a(), similar[c].b(), similar[c].similarity());
 
@@ -174,15 +236,14 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
   // pair of candidates is judged at most once.
   const int count = static_cast<int>(keep);
   static_assert(kCandidatePairs <= 64, "candidate sets are 64-bit masks");
-  auto bit = [](int c) { return std::uint64_t{1} << c; };
   // Candidates sharing a minutia of A or of B with candidate c (c among them).
   std::vector<std::uint64_t>& sharing = scratch.sharing;
   sharing.assign(static_cast<std::size_t>(na + nb), 0);
   std::uint64_t* const withA = sharing.data();
   std::uint64_t* const withB = withA + na;
   for (int c = 0; c < count; ++c) {
-    withA[candidates[c].a] |= bit(c);
-    withB[candidates[c].b] |= bit(c);
+    withA[candidates[c].a] |= Bit(c);
+    withB[candidates[c].b] |= Bit(c);
   }
   // Pairs whose rotations differ by more than the tolerance never agree. Rotations in
   // sectors of 5 degrees: a candidate can only agree with those of its own sector and
@@ -200,7 +261,7 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
     const float turn = B.minutiae[candidates[c].b].direction - A.minutiae[candidates[c].a].direction;
     const float turns = turn * (1 / kTurn);
     sector[c] = std::clamp(static_cast<int>((turns - std::floor(turns)) * kSectors), 0, kSectors - 1);
-    sectorMembers[kSectorReach + sector[c]] |= bit(c);
+    sectorMembers[kSectorReach + sector[c]] |= Bit(c);
   }
   for (int d = 0; d < kSectorReach; ++d) {
     sectorMembers[d] = sectorMembers[kSectors + d];
@@ -214,56 +275,22 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
     for (int d = 0; d <= 2 * kSectorReach; ++d) near |= sectorMembers[sector[c] + d];
     leaves[c] = near & ~(withA[candidates[c].a] | withB[candidates[c].b]);
   }
-  // Judgements so far: judged[x] has bit y when x and y were compared, agrees[x] when
-  // they agreed.
-  //
-  // A member is judged against the candidate at hand and the next three still open at
-  // once: those are next in line, so their judgements are ready when they come up.
-  // Whether a candidate agrees is unforeseeable (a third of them do), so a decision
-  // that waits on the pairwise test's long chain of roots and quotients stalls the
-  // processor after each wrong guess; one read from the judgements does not. The
-  // judgements of candidates that a joining one closes first are extra work, but cheap.
-  std::array<std::uint64_t, kCandidatePairs> judged{}, agrees{};
-  auto agreesWithAll = [&](std::uint64_t members, int c, std::uint64_t openAfter) {
-    if (members & judged[c] & ~agrees[c]) return false;
-    std::uint64_t unjudged = members & ~judged[c];
-    if (unjudged == 0) return true;
-    // Fewer than three open after c leave c in the spare lanes.
-    std::array<int, 4> next{c, c, c, c};
-    std::array<const Candidate*, 4> group;
-    for (std::size_t l = 0; l < next.size(); ++l) {
-      if (l > 0 && openAfter != 0) next[l] = LowestBit(openAfter), openAfter &= openAfter - 1;
-      group[l] = &candidates[static_cast<std::size_t>(next[l])];
-    }
-    for (; unjudged != 0; unjudged &= unjudged - 1) {
-      const int m = LowestBit(unjudged);
-      const unsigned agreeing = AgreeFour(candidates[m], group);
-      for (std::size_t l = 0; l < next.size(); ++l) {
-        const std::uint64_t ok = agreeing >> l & 1;
-        judged[m] |= bit(next[l]);
-        agrees[m] |= ok << next[l];
-        judged[next[l]] |= bit(m);
-        agrees[next[l]] |= ok << m;
-      }
-      if (!(agreeing & 1)) return false;
-    }
-    return true;
-  };
+  Judgements judgements(count);
   // A set is its seed and the candidates it took, which join in order of similarity.
   std::uint64_t taken = 0, bestMembers = 0;
   int bestSeed = 0;
   float best = 0;
   const int seeds = std::min(kSeeds, count);
   for (int seed = 0; seed < seeds; ++seed) {
-    if (taken & bit(seed)) continue;
-    std::uint64_t members = bit(seed);
+    if (taken & Bit(seed)) continue;
+    std::uint64_t members = Bit(seed);
     float total = candidates[seed].similarity;
     // Candidates still open, visited in order of similarity.
     for (std::uint64_t open = leaves[seed]; open != 0;) {
       const int c = LowestBit(open);
       open &= open - 1;
-      if (!agreesWithAll(members, c, open)) continue;
-      members |= bit(c);
+      if (!AgreesWithAll(candidates, judgements, members, c, open)) continue;
+      members |= Bit(c);
       total += candidates[c].similarity;
       open &= leaves[c];
     }
@@ -278,7 +305,7 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
   std::vector<Candidate>& pairs = scratch.pairs;
   pairs.clear();
   pairs.push_back(candidates[bestSeed]);
-  for (std::uint64_t rest = bestMembers & ~bit(bestSeed); rest != 0; rest &= rest - 1)
+  for (std::uint64_t rest = bestMembers & ~Bit(bestSeed); rest != 0; rest &= rest - 1)
     pairs.push_back(candidates[LowestBit(rest)]);
   // Two agreeing pairs turn up between almost any two prints and score nothing: their
   // alignment is not worth reading further.
@@ -325,9 +352,10 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
     float closest = kRigidReach * kRigidReach;
     const auto [from, to] = B.RowsAround(y, kExpansionReach);
     for (int place = from; place < to; ++place) {
-      const int j = B.byY[static_cast<std::size_t>(place)];
-      const float dx = B.minutiae[j].x - x, dy = B.minutiae[j].y - y, d = dx * dx + dy * dy;
+      const std::size_t p = static_cast<std::size_t>(place);
+      const float dx = B.sortedX[p] - x, dy = B.sortedY[p] - y, d = dx * dx + dy * dy;
       if (d > kExpansionReach * kExpansionReach) continue;
+      const int j = B.byY[p];
       if (expands && !usedB[j]) near.push_back(j);
       if (d >= closest && d >= reachOfB[j]) continue;
       const Candidate k = MakeCandidate(A, B, i, j, 0);
@@ -361,16 +389,14 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
   // A minutia of poor quality (a smudge, the print's edge, or one sample alone of an
   // enrollment) may well be spurious: where it finds no partner it counts for less.
   // Unknown quality (records without quality bytes) reads 0.5 and counts fully.
-  const auto weight = [](float quality) {
-    return 1.0f - kOverlapQualityDiscount * std::max(0.0f, 1.0f - quality * (1 / kOverlapFullQuality));
-  };
   float overlapA = 0, overlapB = 0;
   for (const Minutia& m : A.minutiae)
     if (B.region.ClearRadius(fit.c * m.x - fit.s * m.y + fit.tx, fit.s * m.x + fit.c * m.y + fit.ty) > 0)
-      overlapA += weight(m.quality);
+      overlapA += OverlapWeight(m.quality);
   for (const Minutia& m : B.minutiae) {
     const float dx = m.x - fit.tx, dy = m.y - fit.ty;
-    if (A.region.ClearRadius(fit.c * dx + fit.s * dy, -fit.s * dx + fit.c * dy) > 0) overlapB += weight(m.quality);
+    if (A.region.ClearRadius(fit.c * dx + fit.s * dy, -fit.s * dx + fit.c * dy) > 0)
+      overlapB += OverlapWeight(m.quality);
   }
   for (const Candidate& k : pairs) result.pairs.emplace_back(k.a, k.b);
   const int k = static_cast<int>(pairs.size());
@@ -380,6 +406,35 @@ void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch
   result.rigidPairs = rigid;
   result.raw = RawSimilarity(k, static_cast<int>(consolidated), best, result.overlapA, result.overlapB, rigid);
   result.score = CalibratedScore(result.raw);
+}
+
+// The comparison's body, compiled twice: for every processor, and for those with 256-bit
+// vector instructions (the same single-precision operations in the same order, so the
+// same results bit for bit; nothing is contracted into fused operations).
+void MatchPortable(const MatchTemplate& A, const MatchTemplate& B, MatchScratch& scratch, MatchResult& result,
+                   Kernel kernel) {
+  Match(A, B, scratch, result, kernel);
+}
+
+#ifdef VANDREL_X86
+__attribute__((target("avx2,popcnt,bmi,bmi2"))) void MatchVector256(const MatchTemplate& A, const MatchTemplate& B,
+                                                                     MatchScratch& scratch, MatchResult& result,
+                                                                     Kernel kernel) {
+  Match(A, B, scratch, result, kernel);
+}
+#endif
+
+}  // namespace
+
+void MatchTemplates(const MatchTemplate& A, const MatchTemplate& B, MatchScratch& scratch, MatchResult& result,
+                    Kernel kernel) {
+#ifdef VANDREL_X86
+  if ((kernel == Kernel::Vector256 || kernel == Kernel::Vector) && KernelAvailable(Kernel::Vector256)) {
+    MatchVector256(A, B, scratch, result, kernel);
+    return;
+  }
+#endif
+  MatchPortable(A, B, scratch, result, kernel);
 }
 
 float RawSimilarity(int paired, int consolidated, float similaritySum, float overlapA, float overlapB, int rigid) {

@@ -61,8 +61,10 @@ struct MatchScratch {
   std::vector<float> reach;
 };
 
-// The same comparison into `result` (its pairs' storage reused), with `scratch`'s rows.
-void MatchTemplates(const MatchTemplate& a, const MatchTemplate& b, MatchScratch& scratch, MatchResult& result);
+// The same comparison into `result` (its pairs' storage reused), with `scratch`'s rows;
+// every kernel gives the same result.
+void MatchTemplates(const MatchTemplate& a, const MatchTemplate& b, MatchScratch& scratch, MatchResult& result,
+                    Kernel kernel = FastestKernel());
 
 // Maps a consolidated similarity to the score scale on which the share of impostor
 // comparisons reaching score s is about the false-acceptance rate of s.

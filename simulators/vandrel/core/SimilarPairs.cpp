@@ -282,10 +282,53 @@ __attribute__((target("avx2,popcnt"))) int CollectVector256(const MatchTemplate&
   }
   return listed;
 }
+
+// Each pair's place is the count of keys below its own, four pairs at a time against
+// every key: a comparison whose answer is as good as random costs a sort a wrong
+// guess, a count costs none. Keys are compared as signed numbers with the top bit
+// flipped, as they order unsigned; the spare lanes of the last four hold the largest
+// key, below none.
+// -1 in the lanes of `own` above `key`, else 0.
+__attribute__((target("avx2"), always_inline)) inline __m256i Below(std::uint64_t key, __m256i own) {
+  return _mm256_cmpgt_epi64(own, _mm256_set1_epi64x(static_cast<long long>(key)));
+}
+__attribute__((target("avx2"))) void SortVector256(SimilarPair* pairs, int n) {
+  constexpr std::uint64_t kTop = std::uint64_t{1} << 63;
+  alignas(32) std::uint64_t keys[kMostSortedAtOnce + 3];
+  for (int k = 0; k < n; ++k) keys[k] = pairs[k].key() ^ kTop;
+  for (int k = n; k < (n + 3) / 4 * 4; ++k) keys[k] = ~kTop;
+  SimilarPair sorted[kMostSortedAtOnce];
+  for (int k = 0; k < n; k += 4) {
+    const __m256i own = _mm256_load_si256(reinterpret_cast<const __m256i*>(keys + k));
+    // Two counts (of -1s), so that the additions do not wait on each other.
+    __m256i count = _mm256_setzero_si256(), countToo = _mm256_setzero_si256();
+    int other = 0;
+    for (; other + 1 < n; other += 2) {
+      count = _mm256_add_epi64(count, Below(keys[other], own));
+      countToo = _mm256_add_epi64(countToo, Below(keys[other + 1], own));
+    }
+    if (other < n) count = _mm256_add_epi64(count, Below(keys[other], own));
+    alignas(32) std::int64_t place[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(place), _mm256_add_epi64(count, countToo));
+    for (int lane = 0; lane < 4 && k + lane < n; ++lane) sorted[-place[lane]] = pairs[k + lane];
+  }
+  std::copy(sorted, sorted + n, pairs);
+}
 VANDREL_INTRINSICS_END
 #endif
 
 }  // namespace
+
+void SortPairs(SimilarPair* pairs, int n, Kernel kernel) {
+#ifdef VANDREL_X86
+  if ((kernel == Kernel::Vector256 || kernel == Kernel::Vector) && n <= kMostSortedAtOnce &&
+      KernelAvailable(Kernel::Vector256)) {
+    SortVector256(pairs, n);
+    return;
+  }
+#endif
+  std::sort(pairs, pairs + n);
+}
 
 int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out, Kernel kernel) {
 #ifdef VANDREL_X86

@@ -22,6 +22,7 @@ class SimilarPair {
   float similarity() const { return std::bit_cast<float>(~static_cast<std::uint32_t>(key_ >> 32)); }
   int a() const { return static_cast<int>(key_ >> 16 & 0xFFFF); }
   int b() const { return static_cast<int>(key_ & 0xFFFF); }
+  std::uint64_t key() const { return key_; }
   bool operator<(const SimilarPair& other) const { return key_ < other.key_; }
 
  private:
@@ -36,5 +37,11 @@ class SimilarPair {
 // at a time.
 int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out,
                  Kernel kernel = FastestKernel());
+
+// Sorts n pairs, all different (no two of A's and B's same minutiae), best first.
+// The vector kernels take up to kMostSortedAtOnce pairs at once: each pair's place is
+// the number of pairs before it, counted without a branch.
+constexpr int kMostSortedAtOnce = 64;
+void SortPairs(SimilarPair* pairs, int n, Kernel kernel = FastestKernel());
 
 }  // namespace mivex::vandrel
