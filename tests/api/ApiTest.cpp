@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "../support/HostFloatState.h"
 #include "../support/ProcessObjects.h"
 #include "DialogWatcher.h"
 #include "api/CountedString.h"
@@ -250,6 +251,27 @@ TEST(Host, CompletionReportedBeforeTheModalLoopIsOverwritten) {
   host.Control->onAfterExecute(host.Control);
   DialogWatcher watcher;  // the user has to close it
   EXPECT_EQ(host.Form->ShowModal(), win::mrCancel);
+}
+
+// A Delphi host's floating-point state (exceptions unmasked, its own rounding) does
+// not reach the dialogs' drawing and layout, and the host has exactly its state back,
+// without the flags the dialogs raised, after each call.
+TEST(Host, DialogsGiveTheHostsFloatingPointStateBack) {
+  DialogWatcher watcher({}, 300);  // shown and painted for a while before the user closes it
+  const mivex::testing::FloatState own = mivex::testing::ReadFloatState();
+  const mivex::testing::FloatState host = mivex::testing::kDelphiHostRoundingDown;
+  std::vector<char> buf(64, 'x');
+  mivex::testing::WriteFloatState(host);
+  const std::int32_t enrolled = GetFPEnrollTemp(nullptr, nullptr, nullptr, 1, 10, buf.data());
+  const mivex::testing::FloatState afterEnrollment = mivex::testing::ReadFloatState();
+  mivex::testing::WriteFloatState(host);
+  const std::int32_t verified = GetFPVerifyTemp(buf.data());
+  const mivex::testing::FloatState afterVerification = mivex::testing::ReadFloatState();
+  mivex::testing::WriteFloatState(own);
+  EXPECT_EQ(enrolled, 404);
+  EXPECT_EQ(verified, 504);
+  EXPECT_TRUE(afterEnrollment == host) << std::hex << afterEnrollment.vector << " " << afterEnrollment.x87;
+  EXPECT_TRUE(afterVerification == host) << std::hex << afterVerification.vector << " " << afterVerification.x87;
 }
 
 TEST(Resources, TwoHundredClosedEnrollmentsLeakNoObjectsOrThreads) {
