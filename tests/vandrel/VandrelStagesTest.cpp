@@ -7,6 +7,7 @@
 #include <numbers>
 #include <random>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -729,6 +730,55 @@ TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
       }
     if (finger.size() >= 40) {
       EXPECT_GT(deep, 0) << trial;  // a full print has a middle
+    }
+  }
+}
+
+// A template prepared over the storage of others (as the engine's cache of recent
+// records prepares each new one) is the template prepared afresh: nothing of a larger,
+// smaller or empty template before it is left behind, for every kernel.
+TEST(VandrelMatcher, TemplatePreparedOverAnotherIsPreparedAfresh) {
+  std::mt19937 rng(31);
+  std::vector<std::vector<Minutia>> fingers;
+  for (int count : {70, 12, 0, 45, 1, 80, 30}) fingers.push_back(RandomFinger(rng, count));
+  // A print wider and taller than any before, so that its region's raster grows.
+  for (Minutia& m : fingers[5]) m.x *= 1.6f, m.y *= 1.5f;
+  for (Kernel kernel : {Kernel::Portable, Kernel::BitCount, Kernel::Vector256, Kernel::Vector}) {
+    if (!KernelAvailable(kernel)) continue;
+    MatchTemplate reused;
+    for (std::size_t f = 0; f < fingers.size(); ++f) {
+      const std::vector<Minutia>& m = fingers[f];
+      MatchTemplate fresh;
+      BuildMatchTemplate(m, fresh, kernel);
+      BuildMatchTemplate(m, reused, kernel);
+      const std::string where = "kernel " + std::to_string(static_cast<int>(kernel)) + " finger " + std::to_string(f);
+      ASSERT_EQ(reused.minutiae.size(), m.size()) << where;
+      ASSERT_EQ(reused.cylinders.size(), fresh.cylinders.size()) << where;
+      for (std::size_t i = 0; i < fresh.cylinders.size(); ++i) {
+        const Cylinder &e = fresh.cylinders[i], &g = reused.cylinders[i];
+        ASSERT_TRUE(std::equal(e.bits, e.bits + params::kCylinderDirections, g.bits) && e.valid == g.valid &&
+                    e.usable == g.usable)
+            << where << " cylinder " << i;
+      }
+      EXPECT_EQ(reused.cosDir, fresh.cosDir) << where;
+      EXPECT_EQ(reused.sinDir, fresh.sinDir) << where;
+      EXPECT_EQ(reused.sortedDirections, fresh.sortedDirections) << where;
+      EXPECT_EQ(reused.byDirection, fresh.byDirection) << where;
+      EXPECT_EQ(reused.orderedStride, fresh.orderedStride) << where;
+      EXPECT_EQ(reused.orderedWords, fresh.orderedWords) << where;
+      EXPECT_EQ(reused.orderedTurns, fresh.orderedTurns) << where;
+      EXPECT_EQ(reused.directionStarts, fresh.directionStarts) << where;
+      ASSERT_EQ(reused.turnRuns.size(), fresh.turnRuns.size()) << where;
+      for (std::size_t k = 0; k < fresh.turnRuns.size(); ++k)
+        EXPECT_TRUE(reused.turnRuns[k].from == fresh.turnRuns[k].from && reused.turnRuns[k].to == fresh.turnRuns[k].to)
+            << where << " run " << k;
+      EXPECT_EQ(reused.sortedY, fresh.sortedY) << where;
+      EXPECT_EQ(reused.byY, fresh.byY) << where;
+      EXPECT_EQ(reused.sortedX, fresh.sortedX) << where;
+      EXPECT_EQ(reused.bandStarts, fresh.bandStarts) << where;
+      for (float y = -60; y < 520; y += 6)
+        for (float x = -60; x < 460; x += 6)
+          ASSERT_EQ(reused.region.ClearRadius(x, y), fresh.region.ClearRadius(x, y)) << where << " " << x << "," << y;
     }
   }
 }

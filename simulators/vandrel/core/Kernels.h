@@ -20,12 +20,24 @@ bool KernelAvailable(Kernel kernel);
 Kernel FastestKernel();
 
 // Bit count without relying on a processor instruction (SWAR): inline, where the
-// compiler's own would call a library routine for processors without one.
+// compiler's own would call a library routine for processors without one. Built for
+// 32-bit processors, each half is counted on its own: 64-bit arithmetic there is
+// pairs of instructions carried into each other, and a 64-bit product is three.
+inline int CountBits(std::uint32_t x) {
+  x = x - ((x >> 1) & 0x55555555u);
+  x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+  x = (x + (x >> 4)) & 0x0F0F0F0Fu;
+  return static_cast<int>((x * 0x01010101u) >> 24);
+}
 inline int CountBits(std::uint64_t x) {
-  x = x - ((x >> 1) & 0x5555555555555555ULL);
-  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
-  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-  return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+  if constexpr (sizeof(void*) < sizeof(std::uint64_t)) {
+    return CountBits(static_cast<std::uint32_t>(x)) + CountBits(static_cast<std::uint32_t>(x >> 32));
+  } else {
+    x = x - ((x >> 1) & 0x5555555555555555ULL);
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+  }
 }
 
 // The index of the lowest set bit of x (x not 0). Built for 32-bit processors, the

@@ -1,6 +1,7 @@
 #include "LocalStructures.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <numbers>
@@ -11,6 +12,7 @@
 #include "FeatureRecord.h"
 #include "PortableMath.h"
 #include "VectorIntrinsics.h"
+#include "WorkingRows.h"
 
 namespace mivex::vandrel {
 namespace {
@@ -71,6 +73,10 @@ constexpr CellsWithin MakeCellsWithin() {
   return t;
 }
 constexpr CellsWithin kCellsWithin = MakeCellsWithin();
+
+// Print regions of prints up to 512 pixels a side have rasters of at most this many
+// cells a side: their working rows fit on the stack.
+constexpr std::size_t kMostRasterSide = (512 + 2 * static_cast<int>(kCylinderHullMargin)) / PrintRegion::kRasterCell + 3;
 
 // The cells a neighbour marks, by its position in the minutia's frame quantised to
 // kMarkStep pixels: every cell whose centre lies within kCylinderSpread.
@@ -325,8 +331,13 @@ bool ErodeOnce(const std::uint8_t* eroded, std::uint8_t* along, std::uint8_t* ne
 
 }  // namespace
 
-PrintRegion::PrintRegion(const std::vector<Minutia>& m, Kernel kernel) {
-  if (m.empty()) return;
+PrintRegion::PrintRegion(const std::vector<Minutia>& m, Kernel kernel) { Assign(m, kernel); }
+
+void PrintRegion::Assign(const std::vector<Minutia>& m, Kernel kernel) {
+  if (m.empty()) {
+    *this = PrintRegion();
+    return;
+  }
   float minX = m[0].x, minY = m[0].y, maxX = m[0].x, maxY = m[0].y;
   for (const Minutia& p : m) {
     minX = std::min(minX, p.x);
@@ -346,7 +357,7 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m, Kernel kernel) {
   // minutiae of the rows and columns within r of it: first those of each row and
   // column, then the extents.
   const int r = static_cast<int>(margin / kRasterCell);
-  std::vector<int> extents(4 * static_cast<std::size_t>(h_) + 4 * w);
+  WorkingRows<int, 4 * kMostRasterSide> extents(4 * static_cast<std::size_t>(h_) + 4 * w);
   int* left = extents.data();
   int* right = left + h_;
   int* top = right + h_;
@@ -383,10 +394,16 @@ PrintRegion::PrintRegion(const std::vector<Minutia>& m, Kernel kernel) {
   spread(columnFirst, columnLast, top, bottom, w_, h_);
   // Inside: between the outermost near cells of its row and of its column.
   const std::size_t size = w * static_cast<std::size_t>(h_);
-  std::vector<std::uint8_t> rasters(3 * size, 0);
+  WorkingRows<std::uint8_t, 3 * kMostRasterSide * kMostRasterSide> rasters(3 * size);
   std::uint8_t* eroded = rasters.data();
   std::uint8_t* along = eroded + size;
   std::uint8_t* next = along + size;
+  // An erosion writes all but the ends of `along` and the frame rows of `next`: those
+  // are outside, and stay so.
+  std::fill_n(eroded, size, 0);
+  along[0] = along[size - 1] = 0;
+  std::fill_n(next, w, 0);
+  std::fill_n(next + size - w, w, 0);
   for (int y = 0; y < h_; ++y)
     for (int x = left[y]; x <= right[y]; ++x) eroded[y * w + x] = static_cast<std::uint8_t>((top[x] <= y) & (y <= bottom[x]));
   // Chessboard distance of every inside cell to the nearest outside cell, up to
@@ -513,12 +530,19 @@ struct PlacementRows {
 // frame of minutia k (cellJ, binsJ) and of minutia k in the frame of the run's minutia
 // (cellI, binsI); then the places of the near ones, in order.
 struct Placements {
+  // Each row with room for kPlaceSlack entries more than the run.
   std::int32_t *cellI, *binsI, *cellJ, *binsJ;
-  std::int32_t* nearList;  // with room for kNearListSlack entries more than the run
-  std::int32_t* isNear;    // working room: all ones where near, else zero
+  std::int32_t* nearList;
+  std::int32_t* isNear;  // working room: all ones where near, else zero
 };
-// The 256-bit form writes eight places at a time, of which only the near ones count.
-constexpr std::size_t kNearListSlack = 8;
+// The 256-bit form writes eight places at a time, of which only those within the run,
+// and in the list only the near ones, count: storing whole vectors is quicker than
+// storing some of their lanes, which some processors do one lane after another.
+constexpr std::size_t kPlaceSlack = 8;
+
+// Records hold at most this many minutiae: the working rows of their templates fit on
+// the stack.
+constexpr std::size_t kMostMinutiaeOnStack = kMaxModelMinutiae;
 
 constexpr float kReach = kCylinderRadius + kCylinderSpread;
 
@@ -621,10 +645,10 @@ __attribute__((target("avx2"))) std::size_t PlaceRunVector256(const PlacementRow
                                             _mm256_sub_ps(_mm256_mul_ps(dx, sb), _mm256_mul_ps(dy, cb)));
     const __m256i binsI = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_sub_ps(hb, hi), binOffset));
     const __m256i binsJ = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_sub_ps(hi, hb), binOffset));
-    _mm256_maskstore_epi32(out.cellI + k, lanes, cellI);
-    _mm256_maskstore_epi32(out.cellJ + k, lanes, cellJ);
-    _mm256_maskstore_epi32(out.binsI + k, lanes, binsI);
-    _mm256_maskstore_epi32(out.binsJ + k, lanes, binsJ);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.cellI + k), cellI);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.cellJ + k), cellJ);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.binsI + k), binsI);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.binsJ + k), binsJ);
     const unsigned nearLanes = static_cast<unsigned>(_mm256_movemask_ps(near));
     const __m128i nearPlaces = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kNearLanes.lanes[nearLanes]));
     const __m256i places = _mm256_add_epi32(_mm256_cvtepu8_epi32(nearPlaces),
@@ -702,6 +726,25 @@ std::size_t PlaceRun(const PlacementRows& r, std::size_t a, std::size_t first, s
 
 }  // namespace
 
+// A neighbour's marks on a cylinder: the cells of `mask` that are valid, in both of
+// the direction bins `bins` names. A 32-bit processor has no 64-bit integer registers,
+// and splitting each word into halves leaves too few registers for the marking loop:
+// its vector registers hold the words whole.
+[[gnu::always_inline]] inline void Mark(Cylinder& c, const std::uint64_t& mask, const std::uint8_t* bins) {
+#if defined(__SSE2__) && !defined(__x86_64__)
+  const __m128i marks = _mm_and_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&mask)),
+                                      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&c.valid)));
+  for (int k = 0; k < 2; ++k) {
+    __m128i* const word = reinterpret_cast<__m128i*>(&c.bits[bins[k]]);
+    _mm_storel_epi64(word, _mm_or_si128(_mm_loadl_epi64(word), marks));
+  }
+#else
+  const std::uint64_t marks = mask & c.valid;
+  c.bits[bins[0]] |= marks;
+  c.bits[bins[1]] |= marks;
+#endif
+}
+
 // Sines and cosines of the directions records hold (whole 240ths of a turn, as decoding
 // makes them), worked out once. Any other direction is worked out when met.
 class RecordTurns {
@@ -736,8 +779,8 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
   t.cylinders.assign(n, Cylinder{});
   for (std::size_t i = 0; i < n; ++i) turns.SinCos(minutiae[i].direction, t.sinDir[i], t.cosDir[i]);
   // Working rows, in one block of floats and one of integers.
-  std::vector<float> floats(7 * n);
-  std::vector<std::int32_t> ints(8 * n + kNearListSlack, 0);
+  WorkingRows<float, 7 * kMostMinutiaeOnStack> floats(7 * n);
+  WorkingRows<std::int32_t, 8 * kMostMinutiaeOnStack + 5 * kPlaceSlack> ints(8 * n + 5 * kPlaceSlack);
   // Directions in [0, 2 pi): sorted for matching, and in 240ths of a turn for marking.
   const std::span<float> heading(floats.data(), n), key(floats.data() + n, n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -746,9 +789,10 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
     heading[i] = turned * kStepsPerRadian;
   }
   SortByKey(key, t.sortedDirections, t.byDirection, kernel);
-  t.region = PrintRegion(minutiae, kernel);
+  t.region.Assign(minutiae, kernel);
   const PrintRegion& region = t.region;
   const std::span<std::int32_t> validCells(ints.data(), n), neighbours(ints.data() + n, n);
+  std::fill(neighbours.begin(), neighbours.end(), 0);
   for (std::size_t i = 0; i < n; ++i) {
     Cylinder& c = t.cylinders[i];
     const Minutia& mi = minutiae[i];
@@ -791,31 +835,30 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
   }
   t.sortedX.assign(xs, xs + n);
   const PlacementRows rows{xs, ys, cs, sn, hs};
+  const std::size_t placeRow = n + kPlaceSlack;
   std::int32_t* const cellI = ints.data() + 2 * n;  // where j marks i: mark table cell, direction table entry
-  std::int32_t* const binsI = cellI + n;
-  std::int32_t* const cellJ = binsI + n;  // where i marks j
-  std::int32_t* const binsJ = cellJ + n;
-  std::int32_t* const nearList = binsJ + n;
-  const Placements places{cellI, binsI, cellJ, binsJ, nearList, nearList + n + kNearListSlack};
+  std::int32_t* const binsI = cellI + placeRow;
+  std::int32_t* const cellJ = binsI + placeRow;  // where i marks j
+  std::int32_t* const binsJ = cellJ + placeRow;
+  std::int32_t* const nearList = binsJ + placeRow;
+  const Placements places{cellI, binsI, cellJ, binsJ, nearList, nearList + placeRow};
+  // The rows are reached through local pointers: marking writes through a type that
+  // may alias anything, after which the vectors' own pointers would be read again.
+  const int* const order = byY.data();
+  Cylinder* const cylinders = t.cylinders.data();
   std::size_t end = 0;
   for (std::size_t a = 0; a < n; ++a) {
-    const std::size_t i = static_cast<std::size_t>(byY[a]);
+    const std::size_t i = static_cast<std::size_t>(order[a]);
     while (end < n && ys[end] - ys[a] <= kReach) ++end;
     const std::size_t first = a + 1, run = end > first ? end - first : 0;
     const std::size_t nearCount = PlaceRun(rows, a, first, run, places, kernel);
-    Cylinder& c = t.cylinders[i];
+    Cylinder& c = cylinders[i];
     for (std::size_t q = 0; q < nearCount; ++q) {
       const std::size_t k = static_cast<std::size_t>(nearList[q]);
-      const std::size_t j = static_cast<std::size_t>(byY[first + k]);
-      Cylinder& cj = t.cylinders[j];
-      const std::uint64_t toI = kMarks.mask[cellI[k]] & c.valid;
-      const std::uint8_t* bi = kRelativeDirectionBins.bin[binsI[k]];
-      c.bits[bi[0]] |= toI;
-      c.bits[bi[1]] |= toI;
-      const std::uint64_t toJ = kMarks.mask[cellJ[k]] & cj.valid;
-      const std::uint8_t* bj = kRelativeDirectionBins.bin[binsJ[k]];
-      cj.bits[bj[0]] |= toJ;
-      cj.bits[bj[1]] |= toJ;
+      const std::size_t j = static_cast<std::size_t>(order[first + k]);
+      Cylinder& cj = cylinders[j];
+      Mark(c, kMarks.mask[cellI[k]], kRelativeDirectionBins.bin[binsI[k]]);
+      Mark(cj, kMarks.mask[cellJ[k]], kRelativeDirectionBins.bin[binsJ[k]]);
       ++neighbours[j];
     }
     neighbours[i] += static_cast<int>(nearCount);
@@ -835,7 +878,7 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
   t.byDirection.resize(usable);
   t.sortedDirections.resize(usable);
   // How many of the direction order lie below each whole 240th.
-  std::vector<int> below(kTurnSteps + 1, 0);
+  std::array<int, kTurnSteps + 1> below{};
   for (std::size_t k = 0; k < usable; ++k)
     ++below[static_cast<std::size_t>(std::min(static_cast<int>(t.sortedDirections[k] * kStepsPerRadian), kTurnSteps - 1) + 1)];
   for (int s = 1; s <= kTurnSteps; ++s) below[s] += below[s - 1];
@@ -850,8 +893,13 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
   const std::size_t placed = static_cast<std::size_t>(head + ordered + tail);
   const std::size_t stride = placed + MatchTemplate::kOrderedSlack;
   t.orderedStride = stride;
-  t.orderedWords.assign((kCylinderDirections + 2) * stride, 0);
-  t.orderedTurns.assign(2 * stride, 0.0f);
+  // Every row is written up to `placed`; only the slack past it is cleared.
+  t.orderedWords.resize((kCylinderDirections + 2) * stride);
+  t.orderedTurns.resize(2 * stride);
+  for (std::size_t row = 0; row < kCylinderDirections + 2; ++row)
+    std::fill_n(t.orderedWords.begin() + static_cast<std::ptrdiff_t>(row * stride + placed), MatchTemplate::kOrderedSlack, 0);
+  for (std::size_t row = 0; row < 2; ++row)
+    std::fill_n(t.orderedTurns.begin() + static_cast<std::ptrdiff_t>(row * stride + placed), MatchTemplate::kOrderedSlack, 0.0f);
   for (std::size_t place = 0; place < placed; ++place) {
     const int inOrder = static_cast<int>(place) - head;
     const int k = inOrder < 0 ? inOrder + ordered : inOrder < ordered ? inOrder : inOrder - ordered;

@@ -30,6 +30,8 @@ class PrintRegion {
  public:
   PrintRegion() = default;
   explicit PrintRegion(const std::vector<Minutia>& minutiae, Kernel kernel = FastestKernel());
+  // The region of other minutiae, in this one's storage.
+  void Assign(const std::vector<Minutia>& minutiae, Kernel kernel = FastestKernel());
   bool Inside(float x, float y) const { return depth_[CellAt(x, y)] != 0; }
   // A radius around (x, y) within which every point is inside: 0 when the point is
   // outside or at the border (a quick answer for places deep in the print; the true
