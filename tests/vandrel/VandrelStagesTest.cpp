@@ -740,9 +740,12 @@ TEST(VandrelMatcher, PrintRegionQuickAnswersAgreeWithInside) {
 TEST(VandrelMatcher, TemplatePreparedOverAnotherIsPreparedAfresh) {
   std::mt19937 rng(31);
   std::vector<std::vector<Minutia>> fingers;
-  for (int count : {70, 12, 0, 45, 1, 80, 30}) fingers.push_back(RandomFinger(rng, count));
-  // A print wider and taller than any before, so that its region's raster grows.
+  for (int count : {70, 12, 0, 45, 1, 80, 30, 120, 60}) fingers.push_back(RandomFinger(rng, count));
+  // Prints wider and taller than any before, so that their regions' rasters grow: one
+  // within the working rows kept at hand, and one beyond them, as is a template of
+  // more minutiae than records hold.
   for (Minutia& m : fingers[5]) m.x *= 1.6f, m.y *= 1.5f;
+  for (Minutia& m : fingers[8]) m.x *= 3.0f, m.y *= 2.5f;
   for (Kernel kernel : {Kernel::Portable, Kernel::BitCount, Kernel::Vector256, Kernel::Vector}) {
     if (!KernelAvailable(kernel)) continue;
     MatchTemplate reused;
@@ -776,8 +779,8 @@ TEST(VandrelMatcher, TemplatePreparedOverAnotherIsPreparedAfresh) {
       EXPECT_EQ(reused.byY, fresh.byY) << where;
       EXPECT_EQ(reused.sortedX, fresh.sortedX) << where;
       EXPECT_EQ(reused.bandStarts, fresh.bandStarts) << where;
-      for (float y = -60; y < 520; y += 6)
-        for (float x = -60; x < 460; x += 6)
+      for (float y = -60; y < 800; y += 6)
+        for (float x = -60; x < 800; x += 6)
           ASSERT_EQ(reused.region.ClearRadius(x, y), fresh.region.ClearRadius(x, y)) << where << " " << x << "," << y;
     }
   }
