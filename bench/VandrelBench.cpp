@@ -94,8 +94,10 @@ void BM_Verify(benchmark::State& state, const char* a, const char* b) {
 BENCHMARK_CAPTURE(BM_Verify, genuine, "102_1.png", "102_2.png")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Verify, impostor, "102_1.png", "104_1.png")->Unit(benchmark::kMicrosecond);
 
-// Every comparison with records the engine has not prepared recently (48 distinct
-// records, more than it keeps): preparation of both templates included.
+// Comparisons through 48 distinct records, more than the engine keeps prepared: each
+// call's first record was the second one seven calls before and is still kept, its
+// second must be prepared (as when a server compares a stream of probes), so one
+// preparation per comparison is included.
 void BM_VerifyCold(benchmark::State& state) {
   EngineInitialize();
   std::vector<std::vector<std::uint8_t>> records;
