@@ -726,6 +726,8 @@ std::size_t PlaceRun(const PlacementRows& r, std::size_t a, std::size_t first, s
 
 }  // namespace
 
+namespace {
+
 // A neighbour's marks on a cylinder: the cells of `mask` that are valid, in both of
 // the direction bins `bins` names. A 32-bit processor has no 64-bit integer registers,
 // and splitting each word into halves leaves too few registers for the marking loop:
@@ -744,6 +746,8 @@ std::size_t PlaceRun(const PlacementRows& r, std::size_t a, std::size_t first, s
   c.bits[bins[1]] |= marks;
 #endif
 }
+
+}  // namespace
 
 // Sines and cosines of the directions records hold (whole 240ths of a turn, as decoding
 // makes them), worked out once. Any other direction is worked out when met.
