@@ -1,8 +1,8 @@
 #pragma once
 // Working rows of a short computation, left unset: on the stack when `count` fits the
-// room given, else on the heap. Preparing a template would otherwise ask the allocator for rows
-// several times per record, which in a server comparing a stream of new records costs
-// more than the arithmetic that fills them.
+// room given, else on the heap. Preparing a template would otherwise ask the allocator
+// for rows several times per record, which in a server comparing a stream of new
+// records costs more than the arithmetic that fills them.
 #include <cstddef>
 #include <memory>
 
