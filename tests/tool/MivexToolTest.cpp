@@ -367,6 +367,10 @@ TEST(ToolTest, UsageAndGalleryFaults) {
   const ToolRun noFile = Tool({"inspect", "@/nonexistent/mivex/template.txt"});
   EXPECT_EQ(noFile.code, kExitFile);
   EXPECT_NE(noFile.err.find("no such file"), std::string::npos);
+  // A folder given as a template file is refused as such, not read.
+  const ToolRun folder = Tool({"inspect", "@" + Scratch("folder-as-file").string()});
+  EXPECT_EQ(folder.code, kExitFile);
+  EXPECT_NE(folder.err.find("not a regular file"), std::string::npos);
 
   const fs::path dir = Scratch("gallery");
   const auto identify = [&](const std::string& csv) {

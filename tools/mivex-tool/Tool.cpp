@@ -152,7 +152,8 @@ bool ParseOptions(const std::string& command, const std::vector<std::string>& ar
 bool ReadFile(const fs::path& path, std::uintmax_t most, std::string& text, std::string& error) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) {
-    error = "cannot read " + path.string() + ": no such file";
+    // Devices and pipes are refused too: they could be read without end.
+    error = "cannot read " + path.string() + (fs::exists(path, ec) ? ": not a regular file" : ": no such file");
     return false;
   }
   const std::uintmax_t size = fs::file_size(path, ec);
