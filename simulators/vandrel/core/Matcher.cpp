@@ -98,6 +98,17 @@ constexpr float kLeastMeanRotation = 1.0f;
 #endif
 }
 
+// Whether k agrees with each of the first `count` pairs of `set`, judged four at a
+// time: the test is symmetric, so judging k against them is judging them against k.
+[[gnu::always_inline]] inline bool AgreesWithEach(const Candidate& k, const Candidate* set, std::size_t count) {
+  for (std::size_t s = 0; s < count; s += 4) {
+    std::array<const Candidate*, 4> group;
+    for (std::size_t l = 0; l < group.size(); ++l) group[l] = &set[std::min(s + l, count - 1)];
+    if (AgreeFour(k, group) != 0xF) return false;
+  }
+  return true;
+}
+
 struct Rigid {
   float c = 1, s = 0, tx = 0, ty = 0;
 };
@@ -372,9 +383,7 @@ namespace {
     std::sort(near.begin(), near.end());
     for (int j : near) {
       const Candidate k = MakeCandidate(A, B, i, j, 0);
-      bool ok = true;
-      for (std::size_t s = 0; s < consolidated && ok; ++s) ok = Compatible(pairs[s], k);
-      if (!ok) continue;
+      if (!AgreesWithEach(k, pairs.data(), consolidated)) continue;
       pairs.push_back(k);
       usedA[i] = usedB[j] = 1;
       break;
