@@ -7,7 +7,7 @@ bin="$here/build/fuzz/bin"
 seconds=${FUZZ_SECONDS:-60}
 status=0
 for f in fuzz_feature_codec fuzz_ostrela_scenario fuzz_vandrel_records fuzz_vandrel_extract \
-         fuzz_counted_string fuzz_finger_texts fuzz_hex_decode fuzz_template_string; do
+         fuzz_counted_string fuzz_finger_texts fuzz_hex_decode fuzz_template_string fuzz_mivex_tool_input; do
   [ -x "$bin/$f" ] || { echo "missing $bin/$f" >&2; status=1; continue; }
   corpus="$here/build/fuzz/corpus/$f"
   mkdir -p "$corpus"

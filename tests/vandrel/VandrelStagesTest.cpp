@@ -514,6 +514,18 @@ TEST(VandrelMatcher, SameFingerMatchesUnderRotationDistortionAndPartialOverlap) 
   }
 }
 
+// A finger placed 50 degrees turned from its enrollment is still a placement: minutiae
+// turned that far apart, give or take their directions' noise, must still be compared.
+TEST(VandrelMatcher, PressesTurnedFiftyDegreesApartMatch) {
+  std::mt19937 rng(13);
+  constexpr float kFiftyDegrees = 50 * std::numbers::pi_v<float> / 180;
+  for (int trial = 0; trial < 10; ++trial) {
+    const std::vector<Minutia> finger = RandomFinger(rng, 40);
+    EXPECT_GE(Score(finger, Press(finger, rng, kFiftyDegrees, 15, -10, 0)), 63) << trial;
+    EXPECT_GE(Score(finger, Press(finger, rng, -kFiftyDegrees, -10, 15, 0)), 63) << trial;
+  }
+}
+
 TEST(VandrelMatcher, DifferentFingersStayLow) {
   std::mt19937 rng(11);
   int high = 0;
