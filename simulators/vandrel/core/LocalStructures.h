@@ -50,6 +50,8 @@ class PrintRegion {
   // to the first whole number of cells that covers a cylinder, past which no use of
   // them changes.
   static constexpr int kDepthCap = static_cast<int>(params::kCylinderRadius / kRasterCell) + 2;
+  // Starts loading the raster into the processor's caches (see MatchTemplate::Prefetch).
+  void Prefetch() const;
 
  private:
   // The cell holding (x, y); off the raster, the corner cell of the frame.
@@ -115,6 +117,13 @@ struct MatchTemplate {
   std::vector<int> bandStarts;
   // The places in top-to-bottom order of a run holding every minutia whose row lies
   // within `reach` of y (and perhaps a few more).
+  // Starts loading the rows a comparison reads of the template it is given first
+  // into the processor's caches, without waiting for them: a search does so for the
+  // next gallery template while it compares the current one. Its rows are separate
+  // blocks of memory read in no order the processor foresees (cylinders by direction,
+  // the region by position), so each would otherwise stall the comparison that
+  // reads it first.
+  void Prefetch() const;
   std::pair<int, int> RowsAround(float y, float reach) const {
     if (sortedY.empty()) return {0, 0};
     // Bands as fractions, clamped before they become whole, so that places far off the

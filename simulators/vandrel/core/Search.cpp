@@ -85,6 +85,7 @@ SearchOutcome Search(const MatchTemplate& probe, const SearchGallery& gallery, c
         if (from >= n) break;
         const std::size_t to = std::min(n, from + kBlock);
         for (std::size_t i = from; i < to; ++i) {
+          if (i + 1 < to) gallery.At(i + 1).Prefetch();
           MatchTemplates(gallery.At(i), probe, scratch, result);
           best.Offer(i, result.score);
         }
