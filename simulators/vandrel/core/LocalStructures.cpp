@@ -434,6 +434,19 @@ void PrefetchRow(const T* first, std::size_t count) {
 
 void PrintRegion::Prefetch() const { PrefetchRow(depth_.data(), depth_.size()); }
 
+void MatchTemplate::KeepFirstPlaceRows() {
+  // Swapped with empty rows, so that their storage is freed, not just emptied.
+  std::vector<float>().swap(sortedDirections);
+  std::vector<std::uint64_t>().swap(orderedWords);
+  std::vector<float>().swap(orderedTurns);
+  std::vector<int>().swap(directionStarts);
+  std::vector<float>().swap(sortedY);
+  std::vector<int>().swap(byY);
+  std::vector<float>().swap(sortedX);
+  std::vector<int>().swap(bandStarts);
+  orderedStride = 0;
+}
+
 void MatchTemplate::Prefetch() const {
   region.Prefetch();
   PrefetchRow(minutiae.data(), minutiae.size());

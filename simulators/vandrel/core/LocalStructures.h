@@ -124,6 +124,11 @@ struct MatchTemplate {
   // the region by position), so each would otherwise stall the comparison that
   // reads it first.
   void Prefetch() const;
+  // Frees the rows that only a template given second to a comparison reads (the
+  // ordered rows, the direction starts, the top-to-bottom order), over half of its
+  // memory: a search gallery's templates are only ever given first. Such a template
+  // must not be given second.
+  void KeepFirstPlaceRows();
   std::pair<int, int> RowsAround(float y, float reach) const {
     if (sortedY.empty()) return {0, 0};
     // Bands as fractions, clamped before they become whole, so that places far off the

@@ -60,13 +60,14 @@ bool PrepareRecord(const std::uint8_t* record, std::size_t length, MatchTemplate
 bool SearchGallery::Add(const std::uint8_t* record, std::size_t length) {
   MatchTemplate t;
   if (!PrepareRecord(record, length, t)) return false;
+  t.KeepFirstPlaceRows();
   templates_.push_back(std::move(t));
   return true;
 }
 
 SearchOutcome Search(const MatchTemplate& probe, const SearchGallery& gallery, const SearchOptions& options) {
   SearchOutcome outcome;
-  const std::size_t n = gallery.Size();
+  const std::size_t n = gallery.templates_.size();
   unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
   threads = static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(1, (n + kBlock - 1) / kBlock)));
   std::atomic<std::size_t> next{0};
@@ -85,8 +86,8 @@ SearchOutcome Search(const MatchTemplate& probe, const SearchGallery& gallery, c
         if (from >= n) break;
         const std::size_t to = std::min(n, from + kBlock);
         for (std::size_t i = from; i < to; ++i) {
-          if (i + 1 < to) gallery.At(i + 1).Prefetch();
-          MatchTemplates(gallery.At(i), probe, scratch, result);
+          if (i + 1 < to) gallery.templates_[i + 1].Prefetch();
+          MatchTemplates(gallery.templates_[i], probe, scratch, result);
           best.Offer(i, result.score);
         }
       }

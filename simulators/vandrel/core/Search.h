@@ -17,7 +17,14 @@ namespace mivex::vandrel {
 // or a minutia's direction is out of range).
 bool PrepareRecord(const std::uint8_t* record, std::size_t length, MatchTemplate& out);
 
-// Prepared records, indexed in the order they were added.
+struct SearchOptions;
+struct SearchOutcome;
+class SearchGallery;
+SearchOutcome Search(const MatchTemplate& probe, const SearchGallery& gallery, const SearchOptions& options);
+
+// Prepared records, indexed in the order they were added. Each keeps only what a
+// comparison reads of the record it is given first, as the gallery's records always
+// are: under half the memory of a whole prepared record.
 class SearchGallery {
  public:
   // Prepares a record and appends it; false (nothing appended) when it is not a
@@ -25,9 +32,9 @@ class SearchGallery {
   bool Add(const std::uint8_t* record, std::size_t length);
   void Reserve(std::size_t count) { templates_.reserve(count); }
   std::size_t Size() const { return templates_.size(); }
-  const MatchTemplate& At(std::size_t index) const { return templates_[index]; }
 
  private:
+  friend SearchOutcome Search(const MatchTemplate& probe, const SearchGallery& gallery, const SearchOptions& options);
   std::vector<MatchTemplate> templates_;
 };
 
