@@ -115,8 +115,6 @@ struct MatchTemplate {
   // that order: bandStarts[r] is the number of minutiae above band r.
   static constexpr float kBandHeight = 16;
   std::vector<int> bandStarts;
-  // The places in top-to-bottom order of a run holding every minutia whose row lies
-  // within `reach` of y (and perhaps a few more).
   // Starts loading the rows a comparison reads of the template it is given first
   // into the processor's caches, without waiting for them: a search does so for the
   // next gallery template while it compares the current one. Its rows are separate
@@ -129,6 +127,8 @@ struct MatchTemplate {
   // memory: a search gallery's templates are only ever given first. Such a template
   // must not be given second.
   void KeepFirstPlaceRows();
+  // The places in top-to-bottom order of a run holding every minutia whose row lies
+  // within `reach` of y (and perhaps a few more).
   std::pair<int, int> RowsAround(float y, float reach) const {
     if (sortedY.empty()) return {0, 0};
     // Bands as fractions, clamped before they become whole, so that places far off the

@@ -19,8 +19,6 @@ bool PrepareRecord(const std::uint8_t* record, std::size_t length, MatchTemplate
 
 struct SearchOptions;
 struct SearchOutcome;
-class SearchGallery;
-SearchOutcome Search(const MatchTemplate& probe, const SearchGallery& gallery, const SearchOptions& options);
 
 // Prepared records, indexed in the order they were added. Each keeps only what a
 // comparison reads of the record it is given first, as the gallery's records always
