@@ -5,7 +5,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 stamp="$here/.deps/bootstrap.stamp"
-version=11  # bump when the package list or the cross-built dependencies change
+version=12  # bump when the package list or the cross-built dependencies change
 
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
   exit 0
@@ -26,6 +26,8 @@ packages=(
   libgcrypt20-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
   libjpeg-dev libpng-dev zlib1g-dev
   libgtest-dev googletest libbenchmark-dev
+  # the 512-bit vector instructions emulated, to test the engine's kernels for them anywhere
+  libsimde-dev
   # peers used by tests and benchmarks
   libgmp-dev libssl-dev openssl coreutils libjpeg-turbo-progs python3-pil imagemagick
   # every glibc locale, so that Wine takes the user interface language and code page from LANG
