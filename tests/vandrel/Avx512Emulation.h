@@ -9,6 +9,7 @@
 // vectors are the processor's own.
 #include <immintrin.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
