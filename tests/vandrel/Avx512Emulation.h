@@ -5,7 +5,7 @@
 // is emulated lane by lane: by SIMDe where it has one, else below, written to the
 // instructions' documented behaviour. The kernels' sources are copied with their
 // instruction-set attributes removed and this header included first (see
-// EmulateAvx512.cmake); the copies are compiled for AVX2, where SIMDe's 256-bit
+// CopyForKernels.cmake); the copies are compiled for AVX2, where SIMDe's 256-bit
 // vectors are the processor's own.
 #include <immintrin.h>
 

@@ -1,11 +1,11 @@
 // One engine, one answer: for the same sensor images every build (native, Windows 32
 // and 64 bits, through Vandrel.dll) must write the same records and give the same
 // scores. The native run writes what it computed to a file that the Windows runs of
-// the same test session (and the native build with emulated 512-bit kernels) compare
-// with line by line; the simulated sensor's images are
-// themselves the same bit for bit in every build (see the sensor's determinism test),
-// so any difference is the engine's: excess precision, another maths library, a
-// vector kernel that rounds otherwise.
+// the same test session compare with line by line, as do the native builds that run
+// the portable code alone or the emulated 512-bit kernels. The simulated sensor's
+// images are themselves the same bit for bit in every build (see the sensor's
+// determinism test), so any difference is the engine's: excess precision, another
+// maths library, a vector kernel that rounds otherwise.
 #include <gtest/gtest.h>
 
 #include <cstdio>
