@@ -95,14 +95,19 @@ void BM_Verify(benchmark::State& state, const char* a, const char* b) {
 BENCHMARK_CAPTURE(BM_Verify, genuine, "102_1.png", "102_2.png")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Verify, impostor, "102_1.png", "104_1.png")->Unit(benchmark::kMicrosecond);
 
-// The records of fingers 101 to 106, impressions 1 to 8; none when an image is missing.
-std::vector<std::vector<std::uint8_t>> FortyEightRecords() {
+// The records of fingers 101 to 106, impressions 1 to 8, with the engine started;
+// none, and the benchmark skipped, when an image is missing.
+std::vector<std::vector<std::uint8_t>> FortyEightRecords(benchmark::State& state) {
+  EngineInitialize();
   std::vector<std::vector<std::uint8_t>> records;
   for (int finger = 101; finger <= 106; ++finger)
     for (int impression = 1; impression <= 8; ++impression) {
       const std::string name = std::to_string(finger) + "_" + std::to_string(impression) + ".png";
       records.push_back(Record(name.c_str()));
-      if (records.back().empty()) return {};
+      if (records.back().empty()) {
+        state.SkipWithError("fingerprint images not found");
+        return {};
+      }
     }
   return records;
 }
@@ -112,12 +117,8 @@ std::vector<std::vector<std::uint8_t>> FortyEightRecords() {
 // second must be prepared (as when a server compares a stream of probes), so one
 // preparation per comparison is included.
 void BM_VerifyCold(benchmark::State& state) {
-  EngineInitialize();
-  const std::vector<std::vector<std::uint8_t>> records = FortyEightRecords();
-  if (records.empty()) {
-    state.SkipWithError("fingerprint images not found");
-    return;
-  }
+  const std::vector<std::vector<std::uint8_t>> records = FortyEightRecords(state);
+  if (records.empty()) return;
   std::int32_t details[5] = {20, 0, 0, 0, 0};
   std::size_t i = 0;
   for (auto _ : state) {
@@ -131,12 +132,8 @@ BENCHMARK(BM_VerifyCold)->Unit(benchmark::kMicrosecond);
 // Preparing a record for matching (decoding it, its cylinders and print region), the
 // part of a comparison that a new record adds; the 48 records in turn.
 void BM_PrepareRecord(benchmark::State& state) {
-  EngineInitialize();
-  const std::vector<std::vector<std::uint8_t>> records = FortyEightRecords();
-  if (records.empty()) {
-    state.SkipWithError("fingerprint images not found");
-    return;
-  }
+  const std::vector<std::vector<std::uint8_t>> records = FortyEightRecords(state);
+  if (records.empty()) return;
   MatchTemplate t;
   std::size_t i = 0;
   for (auto _ : state) {
