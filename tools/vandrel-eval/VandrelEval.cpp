@@ -6,14 +6,17 @@
 // real images, within and across folders, and optionally of simulated fingers, with
 // the FMR at the scale's scores 47 and 63 against the targets.
 //
-//   vandrel-eval [--scores FILE] [--raw FILE] [--sim FINGERS [--seed S]] [--fit] FOLDER [FOLDER ...]
+//   vandrel-eval [--scores FILE] [--raw FILE] [--sim FINGERS] [--bend PIXELS] [--seed S] [--fit] FOLDER [FOLDER ...]
 // --scores writes "g|i score" for every pair (across folders too); --raw writes
 // "g|i raw score pairs similarity-sum overlapA overlapB minutiaeA minutiaeB rigid-pairs"
 // per pair of each folder; --sim adds a pool of that many simulated fingers pressed
-// once each (460 give over 100 000 pairs); --fit fits the calibration knots on the
-// real pool and prints them ready to paste, with both pools under them.
+// once each (460 give over 100 000 pairs); --bend first bends every image as another
+// press would (BentPresses.h), its periphery moved that many pixels in a direction of
+// its own drawn from --seed; --fit fits the calibration knots on the real pool and
+// prints them ready to paste, with both pools under them.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "BentPresses.h"
 #include "CalibrationPools.h"
 #include "Engine.h"
 #include "FeatureRecord.h"
@@ -97,8 +101,13 @@ struct Options {
   std::string scoresFile, rawFile;
   bool fit = false;
   int simFingers = 0;
+  int bend = 0;  // pixels; 0 leaves the images as they are
   std::uint32_t seed = 0;
 };
+
+// Careless presses drag the periphery a few ridge periods; a bend far past that
+// would tear ridges rather than stretch them.
+constexpr long kMostBend = 64;
 
 bool ParseCount(const char* text, long limit, long& v) {
   char* end = nullptr;
@@ -114,6 +123,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     else if (!std::strcmp(argv[i], "--raw") && hasValue) o.rawFile = argv[++i];
     else if (!std::strcmp(argv[i], "--fit")) o.fit = true;
     else if (!std::strcmp(argv[i], "--sim") && hasValue && ParseCount(argv[++i], 100000, v)) o.simFingers = static_cast<int>(v);
+    else if (!std::strcmp(argv[i], "--bend") && hasValue && ParseCount(argv[++i], kMostBend, v)) o.bend = static_cast<int>(v);
     else if (!std::strcmp(argv[i], "--seed") && hasValue && ParseCount(argv[++i], kMaxSimulationSeed, v)) o.seed = static_cast<std::uint32_t>(v);
     else if (!std::strncmp(argv[i], "--", 2)) return false;
     else o.folders.push_back(argv[i]);
@@ -276,7 +286,9 @@ void ReportFolder(const std::string& folder, const std::vector<Sample>& samples,
 int main(int argc, char** argv) {
   Options o;
   if (!ParseOptions(argc, argv, o)) {
-    std::fprintf(stderr, "usage: vandrel-eval [--scores FILE] [--raw FILE] [--sim FINGERS [--seed S]] [--fit] FOLDER [FOLDER ...]\n");
+    std::fprintf(stderr,
+                 "usage: vandrel-eval [--scores FILE] [--raw FILE] [--sim FINGERS] [--bend PIXELS] [--seed S] [--fit] FOLDER "
+                 "[FOLDER ...]\n");
     return 2;
   }
   EngineInitialize();
@@ -301,6 +313,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot read %s\n", path.c_str());
         continue;
       }
+      if (o.bend > 0) {
+        const float direction = BendDirection(o.seed, path.stem().string());
+        img = BendPress(img, static_cast<float>(o.bend) * std::cos(direction), static_cast<float>(o.bend) * std::sin(direction));
+      }
       StoredSample stored;
       const auto t0 = Clock::now();
       const bool extracted = ExtractStoredSample(img.pixels.data(), img.width, img.height, context, stored);
@@ -313,6 +329,9 @@ int main(int argc, char** argv) {
       samples.push_back({folder, image.finger, image.impression, stored.quality, stored.minutiae, std::move(stored.record)});
     }
   }
+  if (o.bend > 0)
+    std::printf("presses bent: the periphery of each moved %d px in a direction of its own (seed %u), as much cut from each side\n",
+                o.bend, static_cast<unsigned>(o.seed));
   std::printf("images: %zu, extraction %.2f ms per image\n", samples.size(), 1000 * extractSeconds / std::max(1, extractCount));
   // A check through the DLL's exports alone would extract with a default context and
   // compare those records: other records, so other rates. Say which records these are.
