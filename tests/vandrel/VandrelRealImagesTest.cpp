@@ -57,11 +57,11 @@ TEST_F(VandrelRealImages, RecordsStayTheSameBitForBit) {
     std::uint64_t hash;
   };
   const Expected expected[] = {
-      {"fvc2000_db2_b/101_1.png", 40, 138, 0xe4dfcab055adf518ULL}, {"fvc2000_db2_b/103_4.png", 44, 166, 0x44065820ffe6b6cfULL},
-      {"fvc2000_db2_b/105_7.png", 40, 152, 0xea65b77042fec19bULL}, {"fvc2000_db2_b/108_2.png", 44, 212, 0x258fb846735981e7ULL},
-      {"fvc2000_db2_b/110_8.png", 59, 202, 0xcb8d1801f6610377ULL}, {"fvc2000_db4_b/102_1.png", 40, 160, 0x6f67bffe220d178bULL},
-      {"fvc2000_db4_b/104_3.png", 40, 154, 0x85538f913f7de576ULL}, {"fvc2000_db4_b/107_5.png", 50, 102, 0x91055f8ecfc99d0fULL},
-      {"fvc2000_db4_b/109_6.png", 184, 103, 0x0cc9f35ff070dbfcULL},
+      {"fvc2000_db2_b/101_1.png", 40, 154, 0xaec2b5db5c1baf59ULL}, {"fvc2000_db2_b/103_4.png", 44, 158, 0xb47f451ac96cf20bULL},
+      {"fvc2000_db2_b/105_7.png", 40, 148, 0x85a22c20e634abb2ULL}, {"fvc2000_db2_b/108_2.png", 49, 232, 0xf23b35a256220e06ULL},
+      {"fvc2000_db2_b/110_8.png", 61, 222, 0xd9f9bb42fd3cae36ULL}, {"fvc2000_db4_b/102_1.png", 40, 160, 0x27486d0b6ad170d4ULL},
+      {"fvc2000_db4_b/104_3.png", 40, 142, 0x42211622780f754dULL}, {"fvc2000_db4_b/107_5.png", 54, 94, 0x92cb5e0a2d0b30ebULL},
+      {"fvc2000_db4_b/109_6.png", 166, 83, 0x7f2dfc8db0bbcdbcULL},
   };
   for (const Expected& e : expected) {
     GrayImage img;
@@ -179,10 +179,18 @@ TEST_F(VandrelRealImages, ThreePressEnrollmentMatchesLaterPresses) {
     accepted += VerifyRecords(enrolled.data(), probe.data(), details, 0) == 1;
   }
   EXPECT_GE(accepted, 4);
-  std::vector<std::uint8_t> other;
-  ASSERT_GE(ExtractFile("fvc2000_db4_b/105_1.png", other), 0);
-  const std::uint8_t* mixed[3] = {samples[0].data(), samples[1].data(), other.data()};
-  EXPECT_LT(GeneralizeRecords(3, mixed, enrolled.data(), &length, 0), 0);
+  // Two presses of the finger with a stranger's: refused. A stranger agrees with one of
+  // two presses about as often as the threshold's rate (1 %) twice over, so among the
+  // nine other fingers one may slip through by chance, not more.
+  int strangersAccepted = 0;
+  for (int finger = 101; finger <= 110; ++finger) {
+    if (finger == 103) continue;
+    std::vector<std::uint8_t> other;
+    ASSERT_GE(ExtractFile("fvc2000_db4_b/" + std::to_string(finger) + "_1.png", other), 0);
+    const std::uint8_t* mixed[3] = {samples[0].data(), samples[1].data(), other.data()};
+    strangersAccepted += GeneralizeRecords(3, mixed, enrolled.data(), &length, 0) >= 0;
+  }
+  EXPECT_LE(strangersAccepted, 1);
 }
 
 TEST_F(VandrelRealImages, ShiftedPressAgreesWithTheOtherTwoTogether) {

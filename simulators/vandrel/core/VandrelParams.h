@@ -45,8 +45,13 @@ constexpr float kDefaultWavelength = 9.0f;
 constexpr int kGaborRadius = 5;           // 11 x 11 kernels
 constexpr int kGaborOrientations = 24;
 constexpr int kGaborWavelengthSteps = 10;  // wavelengths kMinWavelength .. kMaxWavelength
-constexpr float kGaborSigmaAlong = 4.0f;   // along the ridges
-constexpr float kGaborSigmaAcross = 3.0f;  // across the ridges
+// The envelope reaches along a ridge far enough to bridge pores, creases and the gaps
+// of dry skin, and across it little more than the ridge and its two valleys: wider, it
+// would average in the neighbouring ridges, which are not where a single period puts
+// them wherever the spacing changes (round cores and deltas, scars, merged ridges of
+// wet skin), and draw ridges there that the finger does not have.
+constexpr float kGaborSigmaAlong = 4.5f;   // along the ridges
+constexpr float kGaborSigmaAcross = 2.0f;  // across the ridges
 
 // Ridge map: gaps enclosed by ridge pixels up to this many pixels are filled, about a
 // ridge's width across and a ridge period long; valleys enclosed by two bridges are longer.
@@ -149,7 +154,8 @@ namespace mivex::vandrel::params {
 // many decades per unit of raw similarity. Fitted with `vandrel-eval --fit` on every
 // impostor pair of two real development sets, within each and across them (12 160
 // pairs): simulated fingers' impostors reach higher similarities than real ones, and
-// the scale promises what real prints show.
+// the scale promises what real prints show. A change to extraction or matching keeps
+// them while that pool still meets its targets under them.
 constexpr float kCalibrationRaw[] = {0.0000f, 0.0743f, 0.1090f, 0.1334f, 0.1578f, 0.1778f, 0.1939f};
 constexpr float kCalibrationDecades[] = {0.0f, 0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f};
 constexpr float kCalibrationTailSlope = 27.96f;
