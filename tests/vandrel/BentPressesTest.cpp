@@ -1,7 +1,7 @@
 // Bent presses: an unbent image comes back as it is, the middle of a bent one stays
 // while its periphery moves by the whole shift (and places between by part of it), each
-// image bends its own way and always the same way, and a real press bent as far as
-// careless presses are still matches its unbent self.
+// image bends its own way and always the same way, and a real press bent as far as a
+// careless press is bent still matches its unbent self.
 #include <gtest/gtest.h>
 
 #include <cmath>
