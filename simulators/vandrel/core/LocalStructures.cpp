@@ -443,6 +443,8 @@ void MatchTemplate::KeepFirstPlaceRows() {
   std::vector<float>().swap(sortedY);
   std::vector<int>().swap(byY);
   std::vector<float>().swap(sortedX);
+  std::vector<float>().swap(sortedCos);
+  std::vector<float>().swap(sortedSin);
   std::vector<int>().swap(bandStarts);
   orderedStride = 0;
 }
@@ -875,6 +877,8 @@ void BuildMatchTemplate(const std::vector<Minutia>& minutiae, MatchTemplate& t, 
     xs[b] = minutiae[j].x, ys[b] = minutiae[j].y, cs[b] = t.cosDir[j], sn[b] = t.sinDir[j], hs[b] = heading[j];
   }
   t.sortedX.assign(xs, xs + n);
+  t.sortedCos.assign(cs, cs + n);
+  t.sortedSin.assign(sn, sn + n);
   const PlacementRows rows{xs, ys, cs, sn, hs};
   const std::size_t placeRow = n + kPlaceSlack;
   std::int32_t* const cellI = ints.data() + 2 * n;  // where j marks i: mark table cell, direction table entry

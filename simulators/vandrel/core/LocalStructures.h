@@ -33,6 +33,8 @@ class PrintRegion {
   // The region of other minutiae, in this one's storage.
   void Assign(const std::vector<Minutia>& minutiae, Kernel kernel = FastestKernel());
   bool Inside(float x, float y) const { return depth_[CellAt(x, y)] != 0; }
+  // ClearRadius(x, y) > 0: (x, y) is inside and not at the border.
+  bool WellInside(float x, float y) const { return depth_[CellAt(x, y)] > 1; }
   // A radius around (x, y) within which every point is inside: 0 when the point is
   // outside or at the border (a quick answer for places deep in the print; the true
   // radius may be larger).
@@ -58,7 +60,13 @@ class PrintRegion {
   std::size_t CellAt(float x, float y) const {
     const float fx = (x - x0_) * (1.0f / kRasterCell), fy = (y - y0_) * (1.0f / kRasterCell);
     const bool within = (fx >= 0) & (fy >= 0) & (fx < static_cast<float>(w_)) & (fy < static_cast<float>(h_));
-    return within ? static_cast<std::size_t>(fy) * static_cast<std::size_t>(w_) + static_cast<std::size_t>(fx) : 0;
+    // Worked out without a branch, from the place clamped onto the raster (where any
+    // float, a NaN too, converts): whether a place is on it is as unforeseeable as the
+    // places themselves.
+    const float cx = std::min(static_cast<float>(w_), std::max(0.0f, fx));
+    const float cy = std::min(static_cast<float>(h_), std::max(0.0f, fy));
+    const auto cell = static_cast<std::size_t>(static_cast<std::int32_t>(cy) * w_ + static_cast<std::int32_t>(cx));
+    return cell & (std::size_t{0} - static_cast<std::size_t>(within));
   }
   float x0_ = 0, y0_ = 0;
   int w_ = 0, h_ = 0;
@@ -111,6 +119,7 @@ struct MatchTemplate {
   std::vector<float> sortedY;
   std::vector<int> byY;
   std::vector<float> sortedX;
+  std::vector<float> sortedCos, sortedSin;  // their directions' cosines and sines
   // Where each band of kBandHeight rows, from the top minutia's row down, starts in
   // that order: bandStarts[r] is the number of minutiae above band r.
   static constexpr float kBandHeight = 16;
