@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <numbers>
@@ -69,15 +70,31 @@ constexpr float kLeastMeanRotation = 1.0f;
 // Compatible(p, c[l]) for four candidates at once, as bits 0 to 3: the scalar test's
 // operations lane by lane, in the same order. Every lane's result is the one the scalar
 // instruction rounds to, so the answers are exactly the scalar test's.
+#if defined(__SSE2__)
+static_assert(offsetof(Candidate, sinRot) == offsetof(Candidate, cosRot) + 4 &&
+                  offsetof(Candidate, ax) == offsetof(Candidate, cosRot) + 8 &&
+                  offsetof(Candidate, ay) == offsetof(Candidate, cosRot) + 12 &&
+                  offsetof(Candidate, by) == offsetof(Candidate, bx) + 4,
+              "a candidate's rotation and minutia of A load as four floats, its minutia of B as two");
+#endif
 [[gnu::always_inline]] inline unsigned AgreeFour(const Candidate& p, const std::array<const Candidate*, 4>& c) {
 #if defined(__SSE2__)
-  const auto lanes = [&c](float Candidate::*field) { return _mm_setr_ps(c[0]->*field, c[1]->*field, c[2]->*field, c[3]->*field); };
+  // The four candidates' fields as lanes: each one's rotation and minutia of A loaded
+  // as a row and the rows transposed, its minutia of B as a pair.
+  __m128 cc = _mm_loadu_ps(&c[0]->cosRot), cs = _mm_loadu_ps(&c[1]->cosRot);
+  __m128 cax = _mm_loadu_ps(&c[2]->cosRot), cay = _mm_loadu_ps(&c[3]->cosRot);
+  _MM_TRANSPOSE4_PS(cc, cs, cax, cay);
+  const auto pairOf = [&c](std::size_t l) {
+    return _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(&c[l]->bx));
+  };
+  const __m128 b01 = _mm_unpacklo_ps(pairOf(0), pairOf(1)), b23 = _mm_unpacklo_ps(pairOf(2), pairOf(3));
+  const __m128 cbx = _mm_movelh_ps(b01, b23), cby = _mm_movehl_ps(b23, b01);
   const auto all = [](float v) { return _mm_set1_ps(v); };
-  const __m128 pc = all(p.cosRot), ps = all(p.sinRot), cc = lanes(&Candidate::cosRot), cs = lanes(&Candidate::sinRot);
+  const __m128 pc = all(p.cosRot), ps = all(p.sinRot);
   const __m128 turnedAlike =
       _mm_cmpge_ps(_mm_add_ps(_mm_mul_ps(pc, cc), _mm_mul_ps(ps, cs)), all(kCosDirectionTolerance));
-  const __m128 ax = _mm_sub_ps(lanes(&Candidate::ax), all(p.ax)), ay = _mm_sub_ps(lanes(&Candidate::ay), all(p.ay));
-  const __m128 bx = _mm_sub_ps(lanes(&Candidate::bx), all(p.bx)), by = _mm_sub_ps(lanes(&Candidate::by), all(p.by));
+  const __m128 ax = _mm_sub_ps(cax, all(p.ax)), ay = _mm_sub_ps(cay, all(p.ay));
+  const __m128 bx = _mm_sub_ps(cbx, all(p.bx)), by = _mm_sub_ps(cby, all(p.by));
   const __m128 la = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(ax, ax), _mm_mul_ps(ay, ay)));
   const __m128 lb = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(bx, bx), _mm_mul_ps(by, by)));
   const __m128 difference = _mm_andnot_ps(all(-0.0f), _mm_sub_ps(la, lb));
@@ -178,13 +195,16 @@ struct Judgements {
   for (; unjudged != 0; unjudged &= unjudged - 1) {
     const int m = LowestBit(unjudged);
     const unsigned agreeing = AgreeFour(candidates[m], group);
+    std::uint64_t judged = 0, agreed = 0;
     for (std::size_t l = 0; l < next.size(); ++l) {
       const std::uint64_t ok = agreeing >> l & 1;
-      j.judged[m] |= Bit(next[l]);
-      j.agrees[m] |= ok << next[l];
+      judged |= Bit(next[l]);
+      agreed |= ok << next[l];
       j.judged[next[l]] |= Bit(m);
       j.agrees[next[l]] |= ok << m;
     }
+    j.judged[m] |= judged;
+    j.agrees[m] |= agreed;
     if (!(agreeing & 1)) return false;
   }
   return true;
