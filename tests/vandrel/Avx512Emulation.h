@@ -117,6 +117,8 @@ inline simde__m512 MaskzLoaduPs(simde__mmask16 k, const void* mem) {
 #define _mm512_cvtepu32_epi64 mivex::vandrel::avx512emu::Cvtepu32Epi64
 #undef _mm512_cvttps_epi32
 #define _mm512_cvttps_epi32 mivex::vandrel::avx512emu::CvttpsEpi32
+#undef _mm512_load_si512
+#define _mm512_load_si512 simde_mm512_load_si512
 #undef _mm512_loadu_si512
 #define _mm512_loadu_si512 simde_mm512_loadu_si512
 #undef _mm512_mask_add_epi32
@@ -129,6 +131,8 @@ inline simde__m512 MaskzLoaduPs(simde__mmask16 k, const void* mem) {
 #define _mm512_mask_i32gather_epi32 mivex::vandrel::avx512emu::MaskI32GatherEpi32
 #undef _mm512_mask_storeu_epi32
 #define _mm512_mask_storeu_epi32 mivex::vandrel::avx512emu::MaskStoreuEpi32
+#undef _mm512_mask_sub_epi64
+#define _mm512_mask_sub_epi64 simde_mm512_mask_sub_epi64
 #undef _mm512_maskz_loadu_ps
 #define _mm512_maskz_loadu_ps mivex::vandrel::avx512emu::MaskzLoaduPs
 #undef _mm512_max_epi64

@@ -967,6 +967,32 @@ TEST(VandrelMatcher, PairSortKernelsSortAsThePlainSort) {
   }
 }
 
+// The best of more pairs than are kept come out as the first places of the whole
+// sort, with every kernel: lists on both sides of the most ranked at once, the kept
+// count below, at and above the list's length.
+TEST(VandrelMatcher, BestPairsAreTheFirstOfTheWholeSort) {
+  std::mt19937 rng(37);
+  std::uniform_int_distribution<int> count(0, 12), index(0, 79);
+  for (Kernel kernel : {Kernel::Portable, Kernel::BitCount, Kernel::Vector256, Kernel::Vector}) {
+    if (!KernelAvailable(kernel)) continue;
+    for (const int n : {0, 1, 5, 37, 63, 64, 65, 101, 127, 128, 129, 300}) {
+      for (const int keep : {1, 20, kMostSortedAtOnce}) {
+        std::set<std::pair<int, int>> minutiae;
+        while (static_cast<int>(minutiae.size()) < n) minutiae.emplace(index(rng), index(rng));
+        std::vector<SimilarPair> pairs;
+        for (const auto& [a, b] : minutiae) pairs.emplace_back(1.0f - static_cast<float>(count(rng)) / 12.0f, a, b);
+        std::shuffle(pairs.begin(), pairs.end(), rng);
+        std::vector<SimilarPair> expected = pairs;
+        std::sort(expected.begin(), expected.end());
+        SortBestPairs(pairs.data(), n, keep, kernel);
+        for (int k = 0; k < std::min(n, keep); ++k)
+          ASSERT_EQ(pairs[static_cast<std::size_t>(k)].key(), expected[static_cast<std::size_t>(k)].key())
+              << static_cast<int>(kernel) << " n " << n << " keep " << keep << " place " << k;
+      }
+    }
+  }
+}
+
 // Whole comparisons give with every kernel exactly what the portable code gives: the
 // same pairs in the same order and the same figures bit for bit. Presses of one finger
 // and different fingers, with few minutiae and with so many that more pairs are alike

@@ -359,10 +359,8 @@ template <bool kWide>
   const std::size_t keep = std::min<std::size_t>(similar.size(), kCandidatePairs);
   // Equal similarities are common (ratios of small counts): ordered by index, the
   // candidates do not depend on the order pairs were listed in.
-  const auto kept = similar.begin() + static_cast<std::ptrdiff_t>(keep);
-  if (kept != similar.end()) std::nth_element(similar.begin(), kept - 1, similar.end());
   static_assert(kCandidatePairs <= kMostSortedAtOnce, "the candidates are sorted at once");
-  SortPairs(similar.data(), static_cast<int>(keep), kernel);
+  SortBestPairs(similar.data(), listed, static_cast<int>(keep), kernel);
   std::array<Candidate, kCandidatePairs> candidates;
   for (std::size_t c = 0; c < keep; ++c) candidates[c] = MakeCandidate(A, B, similar[c].a(), similar[c].b(), similar[c].similarity());
 

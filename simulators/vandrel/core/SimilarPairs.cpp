@@ -314,6 +314,33 @@ __attribute__((target("avx2"))) void SortVector256(SimilarPair* pairs, int n) {
   }
   std::copy(sorted, sorted + n, pairs);
 }
+
+// Sixteen pairs' places at a time with 512-bit vectors, each counted over every key
+// as above; the places past the best `keep` all go to one spare entry.
+__attribute__((target("avx512f"))) void RankVector(SimilarPair* pairs, int n, int keep) {
+  constexpr std::uint64_t kTop = std::uint64_t{1} << 63;
+  constexpr int kLanes = 16;
+  alignas(64) std::uint64_t keys[kMostRankedAtOnce + kLanes - 1];
+  for (int k = 0; k < n; ++k) keys[k] = pairs[k].key() ^ kTop;
+  for (int k = n; k < (n + kLanes - 1) / kLanes * kLanes; ++k) keys[k] = ~kTop;
+  SimilarPair best[kMostSortedAtOnce + 1];
+  const __m512i zero = _mm512_setzero_si512(), minusOne = _mm512_set1_epi64(-1);
+  for (int k = 0; k < n; k += kLanes) {
+    const __m512i own = _mm512_load_si512(keys + k), ownToo = _mm512_load_si512(keys + k + kLanes / 2);
+    __m512i count = zero, countToo = zero;
+    for (int other = 0; other < n; ++other) {
+      const __m512i key = _mm512_set1_epi64(static_cast<long long>(keys[other]));
+      count = _mm512_mask_sub_epi64(count, _mm512_cmpgt_epi64_mask(own, key), count, minusOne);
+      countToo = _mm512_mask_sub_epi64(countToo, _mm512_cmpgt_epi64_mask(ownToo, key), countToo, minusOne);
+    }
+    alignas(64) std::int64_t place[kLanes];
+    _mm512_store_si512(place, count);
+    _mm512_store_si512(place + kLanes / 2, countToo);
+    for (int lane = 0; lane < kLanes && k + lane < n; ++lane)
+      best[std::min<std::int64_t>(place[lane], keep)] = pairs[k + lane];
+  }
+  std::copy(best, best + keep, pairs);
+}
 VANDREL_INTRINSICS_END
 #endif
 
@@ -328,6 +355,19 @@ void SortPairs(SimilarPair* pairs, int n, Kernel kernel) {
   }
 #endif
   std::sort(pairs, pairs + n);
+}
+
+void SortBestPairs(SimilarPair* pairs, int n, int keep, Kernel kernel) {
+  keep = std::min(keep, n);
+  if (keep <= 0) return;
+#ifdef VANDREL_X86
+  if (kernel == Kernel::Vector && n <= kMostRankedAtOnce && keep <= kMostSortedAtOnce && KernelAvailable(kernel)) {
+    RankVector(pairs, n, keep);
+    return;
+  }
+#endif
+  if (keep < n) std::nth_element(pairs, pairs + keep - 1, pairs + n);
+  SortPairs(pairs, keep, kernel);
 }
 
 int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, SimilarPair* out, Kernel kernel) {

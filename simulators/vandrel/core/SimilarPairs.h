@@ -44,4 +44,12 @@ int SimilarPairs(const MatchTemplate& A, const MatchTemplate& B, float least, Si
 constexpr int kMostSortedAtOnce = 64;
 void SortPairs(SimilarPair* pairs, int n, Kernel kernel = FastestKernel());
 
+// Sorts the best `keep` of n pairs, all different, best first into the first places
+// (the same pairs in the same order as sorting all n would put there); what is left
+// past them is unspecified. keep is at most kMostSortedAtOnce. The 512-bit kernel
+// places up to kMostRankedAtOnce pairs at once, each by counting the keys below its
+// own: choosing the best by comparisons costs a wrong guess at every other one.
+constexpr int kMostRankedAtOnce = 128;
+void SortBestPairs(SimilarPair* pairs, int n, int keep, Kernel kernel = FastestKernel());
+
 }  // namespace mivex::vandrel
