@@ -303,11 +303,12 @@ __attribute__((target("avx2"))) int ScanRowsWide(
     const __m256 sinRot = _mm256_sub_ps(_mm256_mul_ps(ac, bs), _mm256_mul_ps(as, bc));
     const __m256 turn = _mm256_add_ps(_mm256_mul_ps(cosRot, fc), _mm256_mul_ps(sinRot, fs));
     const __m256 reach = _mm256_cmp_ps(d, _mm256_set1_ps(kExpansionReach * kExpansionReach), _CMP_NGT_UQ);
-    // Only a row closer than kRigidReach can be nearer than the nearest so far.
     const __m256 turnedAlike = _mm256_cmp_ps(turn, _mm256_set1_ps(kCosDirectionTolerance), _CMP_NLT_UQ);
     const __m256 rigidReach = _mm256_cmp_ps(d, _mm256_set1_ps(kRigidReach * kRigidReach), _CMP_LT_OQ);
     const unsigned run = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(inRun)));
     unsigned within = static_cast<unsigned>(_mm256_movemask_ps(reach)) & run;
+    // Only a row closer than kRigidReach can be nearer than the nearest so far (both
+    // start there).
     unsigned close = static_cast<unsigned>(_mm256_movemask_ps(_mm256_and_ps(turnedAlike, rigidReach))) & run;
     if (expands) {
       for (; within != 0; within &= within - 1) {
