@@ -81,6 +81,25 @@ inline simde__m512 MaskzLoaduPs(simde__mmask16 k, const void* mem) {
   return simde_mm512_loadu_ps(v);
 }
 
+// Bytes of `a` in the lanes set in k, in order, at the front; the rest 0.
+inline simde__m512i MaskzCompressEpi8(std::uint64_t k, simde__m512i a) {
+  std::uint8_t in[64], out[64] = {};
+  simde_mm512_storeu_si512(in, a);
+  int to = 0;
+  for (int i = 0; i < 64; ++i)
+    if (k >> i & 1) out[to++] = in[i];
+  return simde_mm512_loadu_si512(out);
+}
+
+// Sixteen bytes widened to 32-bit lanes, without sign.
+inline simde__m512i Cvtepu8Epi32(__m128i a) {
+  std::uint8_t in[16];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(in), a);
+  std::int32_t out[16];
+  for (int i = 0; i < 16; ++i) out[i] = in[i];
+  return simde_mm512_loadu_si512(out);
+}
+
 }  // namespace mivex::vandrel::avx512emu
 
 // Some of the processor's intrinsics are macros: each name is taken over whole.
@@ -93,6 +112,8 @@ inline simde__m512 MaskzLoaduPs(simde__mmask16 k, const void* mem) {
 #define _mm256_cmp_ps_mask simde_mm256_cmp_ps_mask
 #undef _mm256_maskz_sub_ps
 #define _mm256_maskz_sub_ps mivex::vandrel::avx512emu::MaskzSubPs
+#undef _mm512_abs_ps
+#define _mm512_abs_ps simde_mm512_abs_ps
 #undef _mm512_add_epi32
 #define _mm512_add_epi32 simde_mm512_add_epi32
 #undef _mm512_add_epi64
@@ -105,6 +126,8 @@ inline simde__m512 MaskzLoaduPs(simde__mmask16 k, const void* mem) {
 #define _mm512_castps_si512 simde_mm512_castps_si512
 #undef _mm512_castsi512_ps
 #define _mm512_castsi512_ps simde_mm512_castsi512_ps
+#undef _mm512_castsi512_si128
+#define _mm512_castsi512_si128 simde_mm512_castsi512_si128
 #undef _mm512_cmp_ps_mask
 #define _mm512_cmp_ps_mask simde_mm512_cmp_ps_mask
 #undef _mm512_cmpge_epi64_mask
@@ -115,14 +138,22 @@ inline simde__m512 MaskzLoaduPs(simde__mmask16 k, const void* mem) {
 #define _mm512_cvtepi64_epi32 simde_mm512_cvtepi64_epi32
 #undef _mm512_cvtepu32_epi64
 #define _mm512_cvtepu32_epi64 mivex::vandrel::avx512emu::Cvtepu32Epi64
+#undef _mm512_cvtepu8_epi32
+#define _mm512_cvtepu8_epi32 mivex::vandrel::avx512emu::Cvtepu8Epi32
 #undef _mm512_cvttps_epi32
 #define _mm512_cvttps_epi32 mivex::vandrel::avx512emu::CvttpsEpi32
+#undef _mm512_div_ps
+#define _mm512_div_ps simde_mm512_div_ps
+#undef _mm512_load_ps
+#define _mm512_load_ps simde_mm512_load_ps
 #undef _mm512_load_si512
 #define _mm512_load_si512 simde_mm512_load_si512
 #undef _mm512_loadu_si512
 #define _mm512_loadu_si512 simde_mm512_loadu_si512
 #undef _mm512_mask_add_epi32
 #define _mm512_mask_add_epi32 simde_mm512_mask_add_epi32
+#undef _mm512_mask_blend_ps
+#define _mm512_mask_blend_ps simde_mm512_mask_blend_ps
 #undef _mm512_mask_compressstoreu_epi32
 #define _mm512_mask_compressstoreu_epi32 simde_mm512_mask_compressstoreu_epi32
 #undef _mm512_mask_compressstoreu_epi64
@@ -133,6 +164,8 @@ inline simde__m512 MaskzLoaduPs(simde__mmask16 k, const void* mem) {
 #define _mm512_mask_storeu_epi32 mivex::vandrel::avx512emu::MaskStoreuEpi32
 #undef _mm512_mask_sub_epi64
 #define _mm512_mask_sub_epi64 simde_mm512_mask_sub_epi64
+#undef _mm512_maskz_compress_epi8
+#define _mm512_maskz_compress_epi8 mivex::vandrel::avx512emu::MaskzCompressEpi8
 #undef _mm512_maskz_loadu_ps
 #define _mm512_maskz_loadu_ps mivex::vandrel::avx512emu::MaskzLoaduPs
 #undef _mm512_max_epi64
@@ -147,6 +180,8 @@ inline simde__m512 MaskzLoaduPs(simde__mmask16 k, const void* mem) {
 #define _mm512_mullo_epi32 simde_mm512_mullo_epi32
 #undef _mm512_or_si512
 #define _mm512_or_si512 simde_mm512_or_si512
+#undef _mm512_permutex2var_ps
+#define _mm512_permutex2var_ps simde_mm512_permutex2var_ps
 #undef _mm512_popcnt_epi64
 #define _mm512_popcnt_epi64 simde_mm512_popcnt_epi64
 #undef _mm512_set1_epi32
@@ -163,6 +198,8 @@ inline simde__m512 MaskzLoaduPs(simde__mmask16 k, const void* mem) {
 #define _mm512_setzero_si512 simde_mm512_setzero_si512
 #undef _mm512_slli_epi64
 #define _mm512_slli_epi64 simde_mm512_slli_epi64
+#undef _mm512_sqrt_ps
+#define _mm512_sqrt_ps simde_mm512_sqrt_ps
 #undef _mm512_store_si512
 #define _mm512_store_si512 simde_mm512_store_si512
 #undef _mm512_sub_epi32

@@ -161,7 +161,8 @@ struct Rigid {
 constexpr std::uint64_t Bit(int c) { return std::uint64_t{1} << c; }
 
 // Judgements so far: judged[x] has bit y when x and y were compared, agrees[x] when
-// they agreed. Only the first `count` candidates' rows are cleared and read: most
+// they agreed (with 512-bit vectors, noted in the rows of x alone when x was judged
+// against y). Only the first `count` candidates' rows are cleared and read: most
 // comparisons keep fewer than the most candidates.
 struct Judgements {
   explicit Judgements(int count) {
@@ -209,6 +210,148 @@ struct Judgements {
   }
   return true;
 }
+
+// The set grown from each seed that scores best: its members, its seed and their
+// similarities' total.
+struct BestSet {
+  std::uint64_t members = 0;
+  int seed = 0;
+  float total = 0;
+};
+
+// Grows a set from each seed and keeps the best: a set is its seed and the candidates
+// it took, which join in order of similarity.
+[[gnu::always_inline]] inline BestSet GrowSets(const std::array<Candidate, kCandidatePairs>& candidates, int count,
+                                               const std::array<std::uint64_t, kCandidatePairs>& leaves, int seeds) {
+  Judgements judgements(count);
+  std::uint64_t taken = 0;
+  BestSet best;
+  for (int seed = 0; seed < seeds; ++seed) {
+    if (taken & Bit(seed)) continue;
+    std::uint64_t members = Bit(seed);
+    float total = candidates[seed].similarity;
+    // Candidates still open, visited in order of similarity.
+    for (std::uint64_t open = leaves[seed]; open != 0;) {
+      const int c = LowestBit(open);
+      open &= open - 1;
+      if (!AgreesWithAll(candidates, judgements, members, c, open)) continue;
+      members |= Bit(c);
+      total += candidates[c].similarity;
+      open &= leaves[c];
+    }
+    if (CountBits(members) >= 3) taken |= members;
+    if (total > best.total) best = {members, seed, total};
+  }
+  return best;
+}
+
+#if defined(VANDREL_X86) && defined(__x86_64__)
+VANDREL_INTRINSICS_BEGIN
+// The candidates' fields the pairwise test reads, each a row of 64 (unused places 0),
+// so that any sixteen candidates' fields are picked by their numbers.
+struct CandidateRows {
+  alignas(64) float cosRot[64], sinRot[64], ax[64], ay[64], bx[64], by[64];
+};
+
+__attribute__((target("avx512f"), always_inline)) inline __m512 Pick(const float* row, __m512i index) {
+  const __m512 low = _mm512_permutex2var_ps(_mm512_load_ps(row), index, _mm512_load_ps(row + 16));
+  const __m512 high = _mm512_permutex2var_ps(_mm512_load_ps(row + 32), index, _mm512_load_ps(row + 48));
+  return _mm512_mask_blend_ps(_mm512_test_epi32_mask(index, _mm512_set1_epi32(32)), low, high);
+}
+
+__attribute__((target("avx512f"), always_inline)) inline __m512 All(float v) { return _mm512_set1_ps(v); }
+
+// Compatible(p, c) for the sixteen candidates numbered by `index`, as lane bits: the
+// scalar test's operations lane by lane and in its order, so every answer is its own.
+__attribute__((target("avx512f"), always_inline)) inline unsigned AgreeSixteen(const Candidate& p,
+                                                                                 const CandidateRows& f,
+                                                                                 __m512i index) {
+  const __m512 cc = Pick(f.cosRot, index), cs = Pick(f.sinRot, index);
+  const __m512 pc = All(p.cosRot), ps = All(p.sinRot);
+  const __mmask16 turnedAlike = _mm512_cmp_ps_mask(_mm512_add_ps(_mm512_mul_ps(pc, cc), _mm512_mul_ps(ps, cs)),
+                                                   All(kCosDirectionTolerance), _CMP_GE_OQ);
+  const __m512 ax = _mm512_sub_ps(Pick(f.ax, index), All(p.ax)), ay = _mm512_sub_ps(Pick(f.ay, index), All(p.ay));
+  const __m512 bx = _mm512_sub_ps(Pick(f.bx, index), All(p.bx)), by = _mm512_sub_ps(Pick(f.by, index), All(p.by));
+  const __m512 la = _mm512_sqrt_ps(_mm512_add_ps(_mm512_mul_ps(ax, ax), _mm512_mul_ps(ay, ay)));
+  const __m512 lb = _mm512_sqrt_ps(_mm512_add_ps(_mm512_mul_ps(bx, bx), _mm512_mul_ps(by, by)));
+  const __mmask16 alikeLength =
+      _mm512_cmp_ps_mask(_mm512_abs_ps(_mm512_sub_ps(la, lb)),
+                         _mm512_add_ps(All(kDistanceTolerance), _mm512_mul_ps(All(kDistanceToleranceRelative), la)),
+                         _CMP_LE_OQ);
+  __m512 cr = _mm512_add_ps(pc, cc), sr = _mm512_add_ps(ps, cs);
+  const __m512 n =
+      _mm512_max_ps(_mm512_sqrt_ps(_mm512_add_ps(_mm512_mul_ps(cr, cr), _mm512_mul_ps(sr, sr))), All(kLeastMeanRotation));
+  cr = _mm512_div_ps(cr, n), sr = _mm512_div_ps(sr, n);
+  const __m512 ex = _mm512_sub_ps(_mm512_sub_ps(_mm512_mul_ps(cr, ax), _mm512_mul_ps(sr, ay)), bx);
+  const __m512 ey = _mm512_sub_ps(_mm512_add_ps(_mm512_mul_ps(sr, ax), _mm512_mul_ps(cr, ay)), by);
+  const __m512 allowed = _mm512_add_ps(All(kDistanceTolerance), _mm512_mul_ps(All(kSegmentTurnTolerance), la));
+  const __mmask16 alikeTurn = _mm512_cmp_ps_mask(_mm512_add_ps(_mm512_mul_ps(ex, ex), _mm512_mul_ps(ey, ey)),
+                                                 _mm512_mul_ps(allowed, allowed), _CMP_LE_OQ);
+  return static_cast<unsigned>(turnedAlike & alikeLength & alikeTurn);
+}
+
+// Judges candidate c against every one of `ask` not judged against it yet, up to
+// sixteen at once, and notes the judgements in c's rows alone: a row is only read for
+// its own candidate, and noting each judgement in the other's rows as well costs
+// more, lane by lane, than judging again the few pairs asked for from both sides.
+__attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt"), always_inline)) inline void JudgeAgainst(
+    const std::array<Candidate, kCandidatePairs>& candidates, const CandidateRows& f, Judgements& j, int c,
+    std::uint64_t ask) {
+  static constexpr std::uint8_t kNumbers[64] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
+                                                16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,
+                                                32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47,
+                                                48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+  const __m512i numbers = _mm512_loadu_si512(kNumbers);
+  for (ask &= ~j.judged[c]; ask != 0;) {
+    // The numbers of the first sixteen asked for, in order; lanes past them hold 0.
+    const __m512i index = _mm512_cvtepu8_epi32(_mm512_castsi512_si128(_mm512_maskz_compress_epi8(ask, numbers)));
+    const unsigned lanes = (1u << std::min(__builtin_popcountll(ask), 16)) - 1;
+    const unsigned agreeing = AgreeSixteen(candidates[c], f, index) & lanes;
+    const std::uint64_t judged = _pdep_u64(lanes, ask);
+    j.judged[c] |= judged;
+    j.agrees[c] |= _pdep_u64(agreeing, ask);
+    ask &= ~judged;
+  }
+}
+
+// The same sets, grown with every seed and every candidate that joins judged at once
+// against all those still open beside it (sixteen at a time): the open ones it
+// disagrees with close, so the next one open agrees with every member and joins
+// without a test. A growing set then waits on one test per member, not on one per
+// candidate visited, and the test's lanes are filled.
+__attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt,bmi"))) BestSet GrowSets512(
+    const std::array<Candidate, kCandidatePairs>& candidates, int count,
+    const std::array<std::uint64_t, kCandidatePairs>& leaves, int seeds) {
+  CandidateRows f;
+  for (std::size_t c = 0; c < kCandidatePairs; ++c) {
+    const Candidate k = c < static_cast<std::size_t>(count) ? candidates[c] : Candidate{};
+    f.cosRot[c] = k.cosRot, f.sinRot[c] = k.sinRot, f.ax[c] = k.ax, f.ay[c] = k.ay, f.bx[c] = k.bx, f.by[c] = k.by;
+  }
+  Judgements j(count);
+  std::uint64_t taken = 0;
+  BestSet best;
+  for (int seed = 0; seed < seeds; ++seed) {
+    if (taken & Bit(seed)) continue;
+    std::uint64_t members = Bit(seed);
+    float total = candidates[seed].similarity;
+    // Candidates still open, all agreeing with every member so far.
+    std::uint64_t open = leaves[seed];
+    for (int c = seed;;) {
+      JudgeAgainst(candidates, f, j, c, open);
+      open &= j.agrees[c];
+      if (open == 0) break;
+      c = LowestBit(open);
+      members |= Bit(c);
+      total += candidates[c].similarity;
+      open &= leaves[c];
+    }
+    if (CountBits(members) >= 3) taken |= members;
+    if (total > best.total) best = {members, seed, total};
+  }
+  return best;
+}
+VANDREL_INTRINSICS_END
+#endif
 
 // How much a minutia that found no partner counts, by its quality.
 [[gnu::always_inline]] inline float OverlapWeight(float quality) {
@@ -369,8 +512,8 @@ template <bool kWide>
   // set with the highest total similarity. Seeds already taken into an earlier set
   // would mostly grow that set again and are skipped. Sets of candidates are 64-bit
   // masks, so what a grown set rules out (candidates sharing a minutia with a member,
-  // or turned too differently) leaves the open candidates without a branch; every
-  // pair of candidates is judged at most once.
+  // or turned too differently) leaves the open candidates without a branch; a pair of
+  // candidates is judged once (with 512-bit vectors, at most once from either side).
   const int count = static_cast<int>(keep);
   static_assert(kCandidatePairs <= 64, "candidate sets are 64-bit masks");
   // Candidates sharing a minutia of A or of B with candidate c (c among them).
@@ -412,32 +555,17 @@ template <bool kWide>
     for (int d = 0; d <= 2 * kSectorReach; ++d) near |= sectorMembers[sector[c] + d];
     leaves[c] = near & ~(withA[candidates[c].a] | withB[candidates[c].b]);
   }
-  Judgements judgements(count);
-  // A set is its seed and the candidates it took, which join in order of similarity.
-  std::uint64_t taken = 0, bestMembers = 0;
-  int bestSeed = 0;
-  float best = 0;
   const int seeds = std::min(kSeeds, count);
-  for (int seed = 0; seed < seeds; ++seed) {
-    if (taken & Bit(seed)) continue;
-    std::uint64_t members = Bit(seed);
-    float total = candidates[seed].similarity;
-    // Candidates still open, visited in order of similarity.
-    for (std::uint64_t open = leaves[seed]; open != 0;) {
-      const int c = LowestBit(open);
-      open &= open - 1;
-      if (!AgreesWithAll(candidates, judgements, members, c, open)) continue;
-      members |= Bit(c);
-      total += candidates[c].similarity;
-      open &= leaves[c];
-    }
-    if (CountBits(members) >= 3) taken |= members;
-    if (total > best) {
-      best = total;
-      bestMembers = members;
-      bestSeed = seed;
-    }
-  }
+  BestSet grown;
+#if defined(VANDREL_X86) && defined(__x86_64__)
+  if (kernel == Kernel::Vector && KernelAvailable(kernel))
+    grown = GrowSets512(candidates, count, leaves, seeds);
+  else
+#endif
+    grown = GrowSets(candidates, count, leaves, seeds);
+  const std::uint64_t bestMembers = grown.members;
+  const int bestSeed = grown.seed;
+  const float best = grown.total;
   if (CountBits(bestMembers) < 2) return;
   std::vector<Candidate>& pairs = scratch.pairs;
   pairs.clear();
