@@ -67,28 +67,37 @@ constexpr float kLeastMeanRotation = 1.0f;
           A.cosDir[a] * B.sinDir[b] - A.sinDir[a] * B.cosDir[b], ma.x, ma.y, mb.x, mb.y};
 }
 
-// Compatible(p, c[l]) for four candidates at once, as bits 0 to 3: the scalar test's
-// operations lane by lane, in the same order. Every lane's result is the one the scalar
-// instruction rounds to, so the answers are exactly the scalar test's.
 #if defined(__SSE2__)
 static_assert(offsetof(Candidate, sinRot) == offsetof(Candidate, cosRot) + 4 &&
                   offsetof(Candidate, ax) == offsetof(Candidate, cosRot) + 8 &&
                   offsetof(Candidate, ay) == offsetof(Candidate, cosRot) + 12 &&
                   offsetof(Candidate, by) == offsetof(Candidate, bx) + 4,
               "a candidate's rotation and minutia of A load as four floats, its minutia of B as two");
-#endif
-[[gnu::always_inline]] inline unsigned AgreeFour(const Candidate& p, const std::array<const Candidate*, 4>& c) {
-#if defined(__SSE2__)
-  // The four candidates' fields as lanes: each one's rotation and minutia of A loaded
-  // as a row and the rows transposed, its minutia of B as a pair.
-  __m128 cc = _mm_loadu_ps(&c[0]->cosRot), cs = _mm_loadu_ps(&c[1]->cosRot);
-  __m128 cax = _mm_loadu_ps(&c[2]->cosRot), cay = _mm_loadu_ps(&c[3]->cosRot);
-  _MM_TRANSPOSE4_PS(cc, cs, cax, cay);
+// Four candidates' fields as lanes: each one's rotation and minutia of A loaded as a
+// row and the rows transposed, its minutia of B as a pair.
+struct FourLanes {
+  __m128 cosRot, sinRot, ax, ay, bx, by;
+};
+[[gnu::always_inline]] inline FourLanes LoadFour(const Candidate* const* c) {
+  FourLanes f{_mm_loadu_ps(&c[0]->cosRot), _mm_loadu_ps(&c[1]->cosRot), _mm_loadu_ps(&c[2]->cosRot),
+              _mm_loadu_ps(&c[3]->cosRot), {}, {}};
+  _MM_TRANSPOSE4_PS(f.cosRot, f.sinRot, f.ax, f.ay);
   const auto pairOf = [&c](std::size_t l) {
     return _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(&c[l]->bx));
   };
   const __m128 b01 = _mm_unpacklo_ps(pairOf(0), pairOf(1)), b23 = _mm_unpacklo_ps(pairOf(2), pairOf(3));
-  const __m128 cbx = _mm_movelh_ps(b01, b23), cby = _mm_movehl_ps(b23, b01);
+  f.bx = _mm_movelh_ps(b01, b23), f.by = _mm_movehl_ps(b23, b01);
+  return f;
+}
+#endif
+
+// Compatible(p, c[l]) for four candidates at once, as bits 0 to 3: the scalar test's
+// operations lane by lane, in the same order. Every lane's result is the one the scalar
+// instruction rounds to, so the answers are exactly the scalar test's.
+[[gnu::always_inline]] inline unsigned AgreeFour(const Candidate& p, const std::array<const Candidate*, 4>& c) {
+#if defined(__SSE2__)
+  const FourLanes f = LoadFour(c.data());
+  const __m128 cc = f.cosRot, cs = f.sinRot, cax = f.ax, cay = f.ay, cbx = f.bx, cby = f.by;
   const auto all = [](float v) { return _mm_set1_ps(v); };
   const __m128 pc = all(p.cosRot), ps = all(p.sinRot);
   const __m128 turnedAlike =
@@ -115,6 +124,40 @@ static_assert(offsetof(Candidate, sinRot) == offsetof(Candidate, cosRot) + 4 &&
   return agreeing;
 #endif
 }
+
+#ifdef VANDREL_X86
+// The same for eight candidates at once, as bits 0 to 7, with 256-bit vectors.
+__attribute__((target("avx2"), always_inline)) inline unsigned AgreeEight(const Candidate& p,
+                                                                        const std::array<const Candidate*, 8>& c) {
+  const FourLanes low = LoadFour(c.data()), high = LoadFour(c.data() + 4);
+  const __m256 cc = _mm256_set_m128(high.cosRot, low.cosRot), cs = _mm256_set_m128(high.sinRot, low.sinRot);
+  const __m256 cax = _mm256_set_m128(high.ax, low.ax), cay = _mm256_set_m128(high.ay, low.ay);
+  const __m256 cbx = _mm256_set_m128(high.bx, low.bx), cby = _mm256_set_m128(high.by, low.by);
+  const __m256 pc = _mm256_set1_ps(p.cosRot), ps = _mm256_set1_ps(p.sinRot);
+  const __m256 turnedAlike = _mm256_cmp_ps(_mm256_add_ps(_mm256_mul_ps(pc, cc), _mm256_mul_ps(ps, cs)),
+                                           _mm256_set1_ps(kCosDirectionTolerance), _CMP_GE_OS);
+  const __m256 ax = _mm256_sub_ps(cax, _mm256_set1_ps(p.ax)), ay = _mm256_sub_ps(cay, _mm256_set1_ps(p.ay));
+  const __m256 bx = _mm256_sub_ps(cbx, _mm256_set1_ps(p.bx)), by = _mm256_sub_ps(cby, _mm256_set1_ps(p.by));
+  const __m256 la = _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(ax, ax), _mm256_mul_ps(ay, ay)));
+  const __m256 lb = _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(bx, bx), _mm256_mul_ps(by, by)));
+  const __m256 difference = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), _mm256_sub_ps(la, lb));
+  const __m256 alikeLength = _mm256_cmp_ps(
+      difference,
+      _mm256_add_ps(_mm256_set1_ps(kDistanceTolerance), _mm256_mul_ps(_mm256_set1_ps(kDistanceToleranceRelative), la)),
+      _CMP_LE_OS);
+  __m256 cr = _mm256_add_ps(pc, cc), sr = _mm256_add_ps(ps, cs);
+  const __m256 n = _mm256_max_ps(_mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(cr, cr), _mm256_mul_ps(sr, sr))),
+                                 _mm256_set1_ps(kLeastMeanRotation));
+  cr = _mm256_div_ps(cr, n), sr = _mm256_div_ps(sr, n);
+  const __m256 ex = _mm256_sub_ps(_mm256_sub_ps(_mm256_mul_ps(cr, ax), _mm256_mul_ps(sr, ay)), bx);
+  const __m256 ey = _mm256_sub_ps(_mm256_add_ps(_mm256_mul_ps(sr, ax), _mm256_mul_ps(cr, ay)), by);
+  const __m256 allowed =
+      _mm256_add_ps(_mm256_set1_ps(kDistanceTolerance), _mm256_mul_ps(_mm256_set1_ps(kSegmentTurnTolerance), la));
+  const __m256 alikeTurn = _mm256_cmp_ps(_mm256_add_ps(_mm256_mul_ps(ex, ex), _mm256_mul_ps(ey, ey)),
+                                         _mm256_mul_ps(allowed, allowed), _CMP_LE_OS);
+  return static_cast<unsigned>(_mm256_movemask_ps(_mm256_and_ps(turnedAlike, _mm256_and_ps(alikeLength, alikeTurn))));
+}
+#endif
 
 // Whether k agrees with each of the first `count` pairs of `set`, judged four at a
 // time: the test is symmetric, so judging k against them is judging them against k.
@@ -245,6 +288,40 @@ struct BestSet {
   return best;
 }
 
+// The same sets, grown with every seed and every candidate that joins judged at once
+// against all those still open beside it (Judge: sixteen or eight at a time): the
+// open ones it disagrees with close, so the next one open agrees with every member and
+// joins without a test. A growing set then waits on one test per member, not on one
+// per candidate visited, and the test's lanes are filled.
+template <typename Judge>
+[[gnu::always_inline]] inline BestSet GrowSetsJudgingAtOnce(const std::array<Candidate, kCandidatePairs>& candidates,
+                                                            int count,
+                                                            const std::array<std::uint64_t, kCandidatePairs>& leaves,
+                                                            int seeds, const Judge& judge) {
+  Judgements j(count);
+  std::uint64_t taken = 0;
+  BestSet best;
+  for (int seed = 0; seed < seeds; ++seed) {
+    if (taken & Bit(seed)) continue;
+    std::uint64_t members = Bit(seed);
+    float total = candidates[seed].similarity;
+    // Candidates still open, all agreeing with every member so far.
+    std::uint64_t open = leaves[seed];
+    for (int c = seed;;) {
+      judge(j, c, open);
+      open &= j.agrees[c];
+      if (open == 0) break;
+      c = LowestBit(open);
+      members |= Bit(c);
+      total += candidates[c].similarity;
+      open &= leaves[c];
+    }
+    if (CountBits(members) >= 3) taken |= members;
+    if (total > best.total) best = {members, seed, total};
+  }
+  return best;
+}
+
 #if defined(VANDREL_X86) && defined(__x86_64__)
 VANDREL_INTRINSICS_BEGIN
 // The candidates' fields the pairwise test reads, each a row of 64 (unused places 0),
@@ -314,11 +391,16 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt"), always_inline
   }
 }
 
-// The same sets, grown with every seed and every candidate that joins judged at once
-// against all those still open beside it (sixteen at a time): the open ones it
-// disagrees with close, so the next one open agrees with every member and joins
-// without a test. A growing set then waits on one test per member, not on one per
-// candidate visited, and the test's lanes are filled.
+// Sixteen at a time (see JudgeAgainst).
+struct JudgeSixteen {
+  const std::array<Candidate, kCandidatePairs>& candidates;
+  const CandidateRows& rows;
+  __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt"))) void operator()(Judgements& j, int c,
+                                                                                       std::uint64_t ask) const {
+    JudgeAgainst(candidates, rows, j, c, ask);
+  }
+};
+
 __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt,bmi"))) BestSet GrowSets512(
     const std::array<Candidate, kCandidatePairs>& candidates, int count,
     const std::array<std::uint64_t, kCandidatePairs>& leaves, int seeds) {
@@ -327,28 +409,43 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt,bmi"))) BestSet 
     const Candidate k = c < static_cast<std::size_t>(count) ? candidates[c] : Candidate{};
     f.cosRot[c] = k.cosRot, f.sinRot[c] = k.sinRot, f.ax[c] = k.ax, f.ay[c] = k.ay, f.bx[c] = k.bx, f.by[c] = k.by;
   }
-  Judgements j(count);
-  std::uint64_t taken = 0;
-  BestSet best;
-  for (int seed = 0; seed < seeds; ++seed) {
-    if (taken & Bit(seed)) continue;
-    std::uint64_t members = Bit(seed);
-    float total = candidates[seed].similarity;
-    // Candidates still open, all agreeing with every member so far.
-    std::uint64_t open = leaves[seed];
-    for (int c = seed;;) {
-      JudgeAgainst(candidates, f, j, c, open);
-      open &= j.agrees[c];
-      if (open == 0) break;
-      c = LowestBit(open);
-      members |= Bit(c);
-      total += candidates[c].similarity;
-      open &= leaves[c];
+  return GrowSetsJudgingAtOnce(candidates, count, leaves, seeds, JudgeSixteen{candidates, f});
+}
+VANDREL_INTRINSICS_END
+#endif
+
+#ifdef VANDREL_X86
+VANDREL_INTRINSICS_BEGIN
+// Judges candidate c against every one of `ask` not judged against it yet, eight at a
+// time, noted as JudgeAgainst notes them. Spare lanes hold c itself, whose answers are
+// dropped: `ask` never holds c.
+struct JudgeEight {
+  const std::array<Candidate, kCandidatePairs>& candidates;
+  __attribute__((target("avx2,bmi,popcnt"))) void operator()(Judgements& j, int c, std::uint64_t ask) const {
+    for (ask &= ~j.judged[c]; ask != 0;) {
+      std::array<int, 8> number;
+      std::array<const Candidate*, 8> group;
+      std::uint64_t rest = ask;
+      for (std::size_t l = 0; l < number.size(); ++l) {
+        number[l] = rest != 0 ? LowestBit(rest) : c;
+        rest &= rest - 1;
+        group[l] = &candidates[static_cast<std::size_t>(number[l])];
+      }
+      const unsigned agreeing = AgreeEight(candidates[c], group);
+      std::uint64_t agreed = 0;
+      for (std::size_t l = 0; l < number.size(); ++l) agreed |= std::uint64_t{agreeing >> l & 1} << number[l];
+      j.judged[c] |= ask & ~rest;
+      j.agrees[c] |= agreed & ask;
+      ask = rest;
     }
-    if (CountBits(members) >= 3) taken |= members;
-    if (total > best.total) best = {members, seed, total};
   }
-  return best;
+};
+
+__attribute__((target("avx2,bmi,popcnt"))) BestSet GrowSets256(const std::array<Candidate, kCandidatePairs>& candidates,
+                                                               int count,
+                                                               const std::array<std::uint64_t, kCandidatePairs>& leaves,
+                                                               int seeds) {
+  return GrowSetsJudgingAtOnce(candidates, count, leaves, seeds, JudgeEight{candidates});
 }
 VANDREL_INTRINSICS_END
 #endif
@@ -557,9 +654,14 @@ template <bool kWide>
   }
   const int seeds = std::min(kSeeds, count);
   BestSet grown;
-#if defined(VANDREL_X86) && defined(__x86_64__)
+#ifdef VANDREL_X86
+#ifdef __x86_64__
   if (kernel == Kernel::Vector && KernelAvailable(kernel))
     grown = GrowSets512(candidates, count, leaves, seeds);
+  else
+#endif
+  if constexpr (kWide)
+    grown = GrowSets256(candidates, count, leaves, seeds);
   else
 #endif
     grown = GrowSets(candidates, count, leaves, seeds);
