@@ -1030,14 +1030,18 @@ TEST(VandrelMatcher, ComparisonKernelsGiveExactlyWhatPortableCodeGives) {
   EXPECT_GT(matched, 10);
 }
 
-// The pairwise test judged four candidates at a time answers exactly as one at a time,
-// and either way round: on pairs all about the tolerances, on pairs turned half a turn
-// apart (whose mean rotation has no direction), and on pairs found on the very edge of
-// each test (one unit of the last place apart, inside and outside), where a rounding
-// done differently would flip the answer.
+// The pairwise test judged four candidates at a time, and many at once as a growing
+// set judges them (with every kernel), answers exactly as one at a time, and either way
+// round: on pairs all about the tolerances, on pairs turned half a turn apart (whose
+// mean rotation has no direction), and on pairs found on the very edge of each test
+// (one unit of the last place apart, inside and outside), where a rounding done
+// differently would flip the answer.
 TEST(VandrelMatcher, PairwiseTestFourAtATimeIsTheSingleTest) {
   std::mt19937 rng(25);
   std::uniform_real_distribution<float> unit(0, 1);
+  // Candidates of earlier trials, judged beside each trial's own so that more are
+  // judged at once than a vector has lanes.
+  std::vector<MatchCandidate> earlier;
   const float turn = 2 * std::numbers::pi_v<float>;
   const auto candidate = [](float rotation, float ax, float ay, float bx, float by) {
     return MatchCandidate{0.5f, 0, 0, std::cos(rotation), std::sin(rotation), ax, ay, bx, by};
@@ -1112,6 +1116,19 @@ TEST(VandrelMatcher, PairwiseTestFourAtATimeIsTheSingleTest) {
       for (std::size_t l = 0; l < 4; ++l)
         ASSERT_EQ((four >> l & 1) != 0, PairsAgree(p, others[first + l])) << "trial " << trial << " candidate " << first + l;
     }
+    std::vector<MatchCandidate> many = others;
+    // Up to 63 in all: ten of the trial's and up to 53 earlier ones.
+    const std::size_t added = std::min<std::size_t>(earlier.size(), static_cast<std::size_t>(trial % 54));
+    many.insert(many.end(), earlier.begin(), earlier.begin() + static_cast<std::ptrdiff_t>(added));
+    for (Kernel kernel : {Kernel::Portable, Kernel::Vector256, Kernel::Vector}) {
+      if (!KernelAvailable(kernel)) continue;
+      const std::uint64_t atOnce = PairsAgreeAtOnce(p, many, kernel);
+      for (std::size_t k = 0; k < many.size(); ++k)
+        ASSERT_EQ((atOnce >> k & 1) != 0, PairsAgree(p, many[k]))
+            << "trial " << trial << " kernel " << static_cast<int>(kernel) << " candidate " << k;
+    }
+    earlier.insert(earlier.begin(), others.begin(), others.end());
+    earlier.resize(std::min<std::size_t>(earlier.size(), 60));
   }
   // Every way of agreeing or not is met often.
   RecordProperty("agreeing", agreeing), RecordProperty("turned_apart", turnedApart);

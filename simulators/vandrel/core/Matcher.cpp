@@ -391,6 +391,14 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt"), always_inline
   }
 }
 
+// The first `count` candidates' rows; the places after them 0.
+inline void FillRows(const std::array<Candidate, kCandidatePairs>& candidates, int count, CandidateRows& f) {
+  for (std::size_t c = 0; c < kCandidatePairs; ++c) {
+    const Candidate k = c < static_cast<std::size_t>(count) ? candidates[c] : Candidate{};
+    f.cosRot[c] = k.cosRot, f.sinRot[c] = k.sinRot, f.ax[c] = k.ax, f.ay[c] = k.ay, f.bx[c] = k.bx, f.by[c] = k.by;
+  }
+}
+
 // Sixteen at a time (see JudgeAgainst).
 struct JudgeSixteen {
   const std::array<Candidate, kCandidatePairs>& candidates;
@@ -405,10 +413,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt,bmi"))) BestSet 
     const std::array<Candidate, kCandidatePairs>& candidates, int count,
     const std::array<std::uint64_t, kCandidatePairs>& leaves, int seeds) {
   CandidateRows f;
-  for (std::size_t c = 0; c < kCandidatePairs; ++c) {
-    const Candidate k = c < static_cast<std::size_t>(count) ? candidates[c] : Candidate{};
-    f.cosRot[c] = k.cosRot, f.sinRot[c] = k.sinRot, f.ax[c] = k.ax, f.ay[c] = k.ay, f.bx[c] = k.bx, f.by[c] = k.by;
-  }
+  FillRows(candidates, count, f);
   return GrowSetsJudgingAtOnce(candidates, count, leaves, seeds, JudgeSixteen{candidates, f});
 }
 VANDREL_INTRINSICS_END
@@ -461,6 +466,34 @@ bool PairsAgree(const MatchCandidate& p, const MatchCandidate& c) { return Compa
 
 unsigned PairsAgreeFour(const MatchCandidate& p, const std::array<MatchCandidate, 4>& c) {
   return AgreeFour(p, {&c[0], &c[1], &c[2], &c[3]});
+}
+
+std::uint64_t PairsAgreeAtOnce(const MatchCandidate& p, std::span<const MatchCandidate> others, Kernel kernel) {
+  const std::size_t n = std::min<std::size_t>(others.size(), kCandidatePairs - 1);
+  std::array<Candidate, kCandidatePairs> candidates{};
+  candidates[0] = p;
+  std::copy_n(others.begin(), n, candidates.begin() + 1);
+  const int count = static_cast<int>(n) + 1;
+  // Candidates 1 to n.
+  const std::uint64_t ask = (~std::uint64_t{0} >> (kCandidatePairs - 1 - n)) & ~Bit(0);
+  Judgements j(count);
+#ifdef VANDREL_X86
+#ifdef __x86_64__
+  if (kernel == Kernel::Vector && KernelAvailable(kernel)) {
+    CandidateRows rows;
+    FillRows(candidates, count, rows);
+    JudgeSixteen{candidates, rows}(j, 0, ask);
+    return j.agrees[0] >> 1;
+  }
+#endif
+  if ((kernel == Kernel::Vector256 || kernel == Kernel::Vector) && KernelAvailable(Kernel::Vector256)) {
+    JudgeEight{candidates}(j, 0, ask);
+    return j.agrees[0] >> 1;
+  }
+#endif
+  std::uint64_t agreeing = 0;
+  for (std::size_t k = 0; k < n; ++k) agreeing |= std::uint64_t{Compatible(p, others[k])} << k;
+  return agreeing;
 }
 
 MatchResult MatchTemplates(const MatchTemplate& A, const MatchTemplate& B) {

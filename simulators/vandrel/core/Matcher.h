@@ -5,7 +5,9 @@
 // compared), and the calibrated similarity score.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -46,6 +48,11 @@ bool PairsAgree(const MatchCandidate& p, const MatchCandidate& c);
 
 // PairsAgree(p, c[l]) for four candidates at once, as bits 0 to 3, exactly.
 unsigned PairsAgreeFour(const MatchCandidate& p, const std::array<MatchCandidate, 4>& c);
+
+// PairsAgree(p, others[k]) as bit k for up to 63 others, judged as a growing set judges
+// a candidate that joins it against all those still open, with `kernel` (sixteen or
+// eight at a time where it has the vectors): exactly the single test's answers.
+std::uint64_t PairsAgreeAtOnce(const MatchCandidate& p, std::span<const MatchCandidate> others, Kernel kernel);
 
 // The working rows of one comparison. A caller comparing many templates on one
 // thread keeps one and hands it to every comparison, which then allocates nothing
