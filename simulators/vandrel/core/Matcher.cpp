@@ -367,30 +367,6 @@ __attribute__((target("avx512f"), always_inline)) inline unsigned AgreeSixteen(c
   return static_cast<unsigned>(turnedAlike & alikeLength & alikeTurn);
 }
 
-// Judges candidate c against every one of `ask` not judged against it yet, up to
-// sixteen at once, and notes the judgements in c's rows alone: a row is only read for
-// its own candidate, and noting each judgement in the other's rows as well costs
-// more, lane by lane, than judging again the few pairs asked for from both sides.
-__attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt"), always_inline)) inline void JudgeAgainst(
-    const std::array<Candidate, kCandidatePairs>& candidates, const CandidateRows& f, Judgements& j, int c,
-    std::uint64_t ask) {
-  static constexpr std::uint8_t kNumbers[64] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
-                                                16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,
-                                                32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47,
-                                                48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
-  const __m512i numbers = _mm512_loadu_si512(kNumbers);
-  for (ask &= ~j.judged[c]; ask != 0;) {
-    // The numbers of the first sixteen asked for, in order; lanes past them hold 0.
-    const __m512i index = _mm512_cvtepu8_epi32(_mm512_castsi512_si128(_mm512_maskz_compress_epi8(ask, numbers)));
-    const unsigned lanes = (1u << std::min(__builtin_popcountll(ask), 16)) - 1;
-    const unsigned agreeing = AgreeSixteen(candidates[c], f, index) & lanes;
-    const std::uint64_t judged = _pdep_u64(lanes, ask);
-    j.judged[c] |= judged;
-    j.agrees[c] |= _pdep_u64(agreeing, ask);
-    ask &= ~judged;
-  }
-}
-
 // The first `count` candidates' rows; the places after them 0.
 inline void FillRows(const std::array<Candidate, kCandidatePairs>& candidates, int count, CandidateRows& f) {
   for (std::size_t c = 0; c < kCandidatePairs; ++c) {
@@ -399,13 +375,30 @@ inline void FillRows(const std::array<Candidate, kCandidatePairs>& candidates, i
   }
 }
 
-// Sixteen at a time (see JudgeAgainst).
+// Judges candidate c against every one of `ask` not judged against it yet, up to
+// sixteen at once, and notes the judgements in c's rows alone: a row is only read for
+// its own candidate, and noting each judgement in the other's rows as well costs
+// more, lane by lane, than judging again the few pairs asked for from both sides.
 struct JudgeSixteen {
   const std::array<Candidate, kCandidatePairs>& candidates;
   const CandidateRows& rows;
   __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt"))) void operator()(Judgements& j, int c,
                                                                                        std::uint64_t ask) const {
-    JudgeAgainst(candidates, rows, j, c, ask);
+    static constexpr std::uint8_t kNumbers[64] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
+                                                  16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,
+                                                  32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47,
+                                                  48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+    const __m512i numbers = _mm512_loadu_si512(kNumbers);
+    for (ask &= ~j.judged[c]; ask != 0;) {
+      // The numbers of the first sixteen asked for, in order; lanes past them hold 0.
+      const __m512i index = _mm512_cvtepu8_epi32(_mm512_castsi512_si128(_mm512_maskz_compress_epi8(ask, numbers)));
+      const unsigned lanes = (1u << std::min(__builtin_popcountll(ask), 16)) - 1;
+      const unsigned agreeing = AgreeSixteen(candidates[c], rows, index) & lanes;
+      const std::uint64_t judged = _pdep_u64(lanes, ask);
+      j.judged[c] |= judged;
+      j.agrees[c] |= _pdep_u64(agreeing, ask);
+      ask &= ~judged;
+    }
   }
 };
 
@@ -422,7 +415,7 @@ VANDREL_INTRINSICS_END
 #ifdef VANDREL_X86
 VANDREL_INTRINSICS_BEGIN
 // Judges candidate c against every one of `ask` not judged against it yet, eight at a
-// time, noted as JudgeAgainst notes them. Spare lanes hold c itself, whose answers are
+// time, noted as JudgeSixteen notes them. Spare lanes hold c itself, whose answers are
 // dropped: `ask` never holds c.
 struct JudgeEight {
   const std::array<Candidate, kCandidatePairs>& candidates;
