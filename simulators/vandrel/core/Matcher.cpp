@@ -262,15 +262,28 @@ struct BestSet {
   float total = 0;
 };
 
-// Grows a set from each seed and keeps the best: a set is its seed and the candidates
-// it took, which join in order of similarity.
-[[gnu::always_inline]] inline BestSet GrowSets(const std::array<Candidate, kCandidatePairs>& candidates, int count,
-                                               const std::array<std::uint64_t, kCandidatePairs>& leaves, int seeds) {
-  Judgements judgements(count);
+// Grows a set from each seed and keeps the best: grow(seed) gives the members of the
+// set grown from that seed and their similarities' total. Seeds already taken into an
+// earlier set of three or more would mostly grow that set again and are skipped.
+template <typename Grow>
+[[gnu::always_inline]] inline BestSet BestOfSeeds(int seeds, const Grow& grow) {
   std::uint64_t taken = 0;
   BestSet best;
   for (int seed = 0; seed < seeds; ++seed) {
     if (taken & Bit(seed)) continue;
+    const auto [members, total] = grow(seed);
+    if (CountBits(members) >= 3) taken |= members;
+    if (total > best.total) best = {members, seed, total};
+  }
+  return best;
+}
+
+// A set is its seed and the candidates it took, which join in order of similarity:
+// each candidate still open is judged against the members when its turn comes.
+[[gnu::always_inline]] inline BestSet GrowSets(const std::array<Candidate, kCandidatePairs>& candidates, int count,
+                                               const std::array<std::uint64_t, kCandidatePairs>& leaves, int seeds) {
+  Judgements judgements(count);
+  return BestOfSeeds(seeds, [&](int seed) __attribute__((always_inline)) {
     std::uint64_t members = Bit(seed);
     float total = candidates[seed].similarity;
     // Candidates still open, visited in order of similarity.
@@ -282,10 +295,8 @@ struct BestSet {
       total += candidates[c].similarity;
       open &= leaves[c];
     }
-    if (CountBits(members) >= 3) taken |= members;
-    if (total > best.total) best = {members, seed, total};
-  }
-  return best;
+    return std::pair{members, total};
+  });
 }
 
 // The same sets, grown with every seed and every candidate that joins judged at once
@@ -299,10 +310,7 @@ template <typename Judge>
                                                             const std::array<std::uint64_t, kCandidatePairs>& leaves,
                                                             int seeds, const Judge& judge) {
   Judgements j(count);
-  std::uint64_t taken = 0;
-  BestSet best;
-  for (int seed = 0; seed < seeds; ++seed) {
-    if (taken & Bit(seed)) continue;
+  return BestOfSeeds(seeds, [&](int seed) __attribute__((always_inline)) {
     std::uint64_t members = Bit(seed);
     float total = candidates[seed].similarity;
     // Candidates still open, all agreeing with every member so far.
@@ -316,10 +324,8 @@ template <typename Judge>
       total += candidates[c].similarity;
       open &= leaves[c];
     }
-    if (CountBits(members) >= 3) taken |= members;
-    if (total > best.total) best = {members, seed, total};
-  }
-  return best;
+    return std::pair{members, total};
+  });
 }
 
 #if defined(VANDREL_X86) && defined(__x86_64__)
