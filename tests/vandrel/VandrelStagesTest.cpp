@@ -1193,6 +1193,29 @@ TEST(VandrelMatcher, TemplateTurnsAreThoseOfTheDirections) {
 // Box smoothing, whose windows of a row grow side by side, gives the means of summing
 // each window on its own from its first value, bit for bit: fields narrower and wider
 // than the window, radii 0 to 4.
+// A plane takes the block the last plane of its size in bytes freed, and starts out
+// zero as a fresh one does; a plane of another size never gets that block.
+TEST(VandrelPlanes, FreedPlanesAreReusedAndStartZero) {
+  const void* freed;
+  {
+    const FloatPlane dirty(300, 200, 7.0f);
+    freed = dirty.data.data();
+  }
+  {
+    const FloatPlane larger(301, 200);
+    EXPECT_NE(static_cast<const void*>(larger.data.data()), freed);
+  }
+  {
+    FloatPlane next(300, 200);
+    EXPECT_EQ(static_cast<const void*>(next.data.data()), freed);
+    EXPECT_TRUE(std::all_of(next.data.begin(), next.data.end(), [](float v) { return v == 0; }));
+    std::fill(next.data.begin(), next.data.end(), -1.0f);
+  }
+  const BytePlane bytes(300 * 4, 200);
+  EXPECT_EQ(static_cast<const void*>(bytes.data.data()), freed);
+  EXPECT_TRUE(std::all_of(bytes.data.begin(), bytes.data.end(), [](std::uint8_t v) { return v == 0; }));
+}
+
 TEST(VandrelStages, BoxSmoothingGivesThePlainWindowMeans) {
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);

@@ -101,10 +101,10 @@ ForegroundMask SegmentForeground(const OrientationField& field, const FloatPlane
   using namespace params;
   const int cols = field.energy.width, rows = field.energy.height;
   const FloatPlane energy = BoxSmooth(field.energy, 1);
-  std::vector<float> sorted = energy.data;
+  std::vector<float> sorted(energy.data.begin(), energy.data.end());
   std::sort(sorted.begin(), sorted.end());
   const float p90 = sorted[static_cast<std::size_t>(0.9 * static_cast<double>(sorted.size() - 1))];
-  std::vector<float> deviations = blockStd.data;
+  std::vector<float> deviations(blockStd.data.begin(), blockStd.data.end());
   std::sort(deviations.begin(), deviations.end());
   const float contrast = deviations[static_cast<std::size_t>(0.9 * static_cast<double>(deviations.size() - 1))];
   const float minStd = std::max(kForegroundMinStd, kForegroundStdFraction * contrast);

@@ -4,13 +4,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "PlaneMemory.h"
+
 namespace mivex::vandrel {
 
 template <typename T>
 struct Plane {
   int width = 0;
   int height = 0;
-  std::vector<T> data;
+  std::vector<T, PlaneAllocator<T>> data;
 
   Plane() = default;
   Plane(int w, int h, T fill = T{}) : width(w), height(h), data(static_cast<std::size_t>(w) * h, fill) {}
