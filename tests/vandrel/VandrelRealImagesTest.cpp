@@ -57,11 +57,11 @@ TEST_F(VandrelRealImages, RecordsStayTheSameBitForBit) {
     std::uint64_t hash;
   };
   const Expected expected[] = {
-      {"fvc2000_db2_b/101_1.png", 40, 154, 0xaec2b5db5c1baf59ULL}, {"fvc2000_db2_b/103_4.png", 44, 158, 0xb47f451ac96cf20bULL},
-      {"fvc2000_db2_b/105_7.png", 40, 148, 0x85a22c20e634abb2ULL}, {"fvc2000_db2_b/108_2.png", 49, 232, 0xf23b35a256220e06ULL},
-      {"fvc2000_db2_b/110_8.png", 61, 222, 0xd9f9bb42fd3cae36ULL}, {"fvc2000_db4_b/102_1.png", 40, 160, 0x27486d0b6ad170d4ULL},
-      {"fvc2000_db4_b/104_3.png", 40, 142, 0x42211622780f754dULL}, {"fvc2000_db4_b/107_5.png", 54, 94, 0x92cb5e0a2d0b30ebULL},
-      {"fvc2000_db4_b/109_6.png", 166, 83, 0x7f2dfc8db0bbcdbcULL},
+      {"fvc2000_db2_b/101_1.png", 40, 158, 0xb1cca50daf013e9aULL}, {"fvc2000_db2_b/103_4.png", 44, 150, 0x51ad11cd0ef4e8bfULL},
+      {"fvc2000_db2_b/105_7.png", 40, 160, 0x266807e317a69634ULL}, {"fvc2000_db2_b/108_2.png", 53, 196, 0xe9908ac3adaca5deULL},
+      {"fvc2000_db2_b/110_8.png", 62, 198, 0x974dafa50f8e910fULL}, {"fvc2000_db4_b/102_1.png", 40, 160, 0xcd8fbb8ae4d94882ULL},
+      {"fvc2000_db4_b/104_3.png", 40, 146, 0x062d396c7f1ed116ULL}, {"fvc2000_db4_b/107_5.png", 54, 94, 0x60f4575e34515190ULL},
+      {"fvc2000_db4_b/109_6.png", 112, 83, 0x2cb53f52c247ed19ULL},
   };
   for (const Expected& e : expected) {
     GrayImage img;

@@ -112,6 +112,42 @@ TEST(VandrelStages, SpeckledFaintRidgesAreForeground) {
   EXPECT_GT(s.mask.foregroundBlocks, s.mask.blocks.width * s.mask.blocks.height * 3 / 4);
 }
 
+// A dry press of curved ridges, broken into specks: the directions read again from the
+// enhanced ridges follow the rings more closely than those of the raw gradients.
+TEST(VandrelStages, RefinedDirectionsFollowSpeckledRidgesCloser) {
+  const int w = 288, h = 288;
+  const double cx = 144, cy = 144;
+  std::vector<std::uint8_t> img = testing::Rings(w, h, cx, cy, 9);
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> share(0, 1);
+  std::normal_distribution<float> noise(0, 25);
+  for (std::uint8_t& v : img)
+    v = share(random) < 0.35f ? 255 : static_cast<std::uint8_t>(std::clamp(150 + (v - 128) / 4 + noise(random), 0.0f, 255.0f));
+  const Stages s = Analyse(img, w, h);
+  const FloatPlane enhanced = EnhanceRidges(s.normalized.pixels, s.field, s.wavelength, s.mask, GaborBank());
+  const OrientationField refined = RefineOrientation(s.field, enhanced, s.mask.blocks);
+  float rawError = 0, refinedError = 0;
+  int blocks = 0;
+  for (int by = 0; by < s.field.angle.height; ++by)
+    for (int bx = 0; bx < s.field.angle.width; ++bx) {
+      const float x = (static_cast<float>(bx) + 0.5f) * params::kBlock, y = (static_cast<float>(by) + 0.5f) * params::kBlock;
+      const float r = std::hypot(x - static_cast<float>(cx), y - static_cast<float>(cy));
+      if (!s.mask.blocks.at(bx, by) || r < 30 || r > 120) continue;
+      const float ring = WrapHalfTurn(std::atan2(y - static_cast<float>(cy), x - static_cast<float>(cx)) + kPi / 2);
+      rawError += HalfTurnGap(s.field.angle.at(bx, by), ring);
+      refinedError += HalfTurnGap(refined.angle.at(bx, by), ring);
+      ++blocks;
+      EXPECT_EQ(refined.coherence.at(bx, by), s.field.coherence.at(bx, by));
+    }
+  ASSERT_GT(blocks, 400);
+  EXPECT_LT(refinedError, 0.8f * rawError) << rawError / blocks << " " << refinedError / blocks;
+  for (int by = 0; by < s.field.angle.height; ++by)
+    for (int bx = 0; bx < s.field.angle.width; ++bx)
+      if (!s.mask.blocks.at(bx, by)) {
+        EXPECT_EQ(refined.angle.at(bx, by), s.field.angle.at(bx, by));
+      }
+}
+
 // Scratches or dried residue on the sensor beside the finger: thin, parallel dark lines on
 // the bright surface. They are strongly oriented, but carry almost no ink.
 TEST(VandrelStages, StreaksBesideThePrintAreBackground) {

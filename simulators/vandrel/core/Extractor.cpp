@@ -18,14 +18,20 @@ ExtractedFeatures ExtractFeatures(const GrayView& image, const GaborBank& bank) 
   const OrientationField field = EstimateOrientation(normalized.pixels, params::kOrientationSmoothRadius);
   const ForegroundMask candidate = SegmentForeground(field, normalized.blockStd, normalized.blockInk);
   const RidgeWavelength wavelength = EstimateWavelength(normalized.pixels, field, candidate);
-  const FloatPlane enhanced = EnhanceRidges(normalized.pixels, field, wavelength, candidate, bank);
+  // A first enhancement shows the ridges clearly enough to read their direction and
+  // period again. The second follows those: minutiae are found in it and take their
+  // directions from them, while their quality stays that of the raw ridges.
+  const FloatPlane first = EnhanceRidges(normalized.pixels, field, wavelength, candidate, bank);
+  const OrientationField refined = RefineOrientation(field, first, candidate.blocks);
+  const FloatPlane enhanced =
+      EnhanceRidges(normalized.pixels, refined, EstimateWavelength(first, refined, candidate), candidate, bank);
   const ForegroundMask mask = RefineForeground(candidate, normalized.pixels, enhanced);
   BytePlane skeleton = BinarizeRidges(enhanced, mask);
   ThinRidges(skeleton);
   const OrientationField smooth = SmoothOrientation(field, params::kSingularSmoothRadius);
 
   ExtractedFeatures out;
-  const std::vector<Minutia> candidates = DetectMinutiae(skeleton, field, mask);
+  const std::vector<Minutia> candidates = DetectMinutiae(skeleton, refined, mask);
   out.minutiae = FilterMinutiae(candidates, mask, image.width, image.height);
   out.singularPoints = FindSingularPoints(smooth, mask);
   out.grid = BuildOrientationGrid(field, mask);

@@ -120,6 +120,18 @@ OrientationField EstimateOrientation(const FloatPlane& img, int smoothRadius) {
   return f;
 }
 
+OrientationField RefineOrientation(const OrientationField& field, const FloatPlane& enhanced, const BytePlane& mask) {
+  const GradientTensors t = BlockTensors(enhanced);
+  OrientationField fromEnhanced;
+  fromEnhanced.cos2 = BoxSmooth(t.gxx, params::kRefinedOrientationSmoothRadius);
+  fromEnhanced.sin2 = BoxSmooth(t.gxy, params::kRefinedOrientationSmoothRadius);
+  Finish(fromEnhanced, BoxSmooth(t.gee, params::kRefinedOrientationSmoothRadius));
+  OrientationField out = field;
+  for (std::size_t i = 0; i < out.angle.data.size(); ++i)
+    if (mask.data[i]) out.angle.data[i] = fromEnhanced.angle.data[i];
+  return out;
+}
+
 OrientationField SmoothOrientation(const OrientationField& field, int smoothRadius) {
   // Smooth unit doubled-angle vectors weighted by coherence, so strong regions lead.
   const int cols = field.angle.width, rows = field.angle.height;

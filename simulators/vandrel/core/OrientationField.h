@@ -17,6 +17,13 @@ struct OrientationField {
 
 OrientationField EstimateOrientation(const FloatPlane& normalized, int smoothRadius);
 
+// The field with its directions read again, inside the mask, from ridges already
+// enhanced along it: the speckle of dry presses, the pores and merged valleys of wet
+// ones and the creases across both scatter the raw gradients, while the enhanced ridges
+// are clean and still follow the finger. Coherence and energy stay those of the raw
+// image, which tell how far its ridges can be trusted.
+OrientationField RefineOrientation(const OrientationField& field, const FloatPlane& enhanced, const BytePlane& mask);
+
 // The same field smoothed again over a wider window (for singular points and grids).
 OrientationField SmoothOrientation(const OrientationField& field, int smoothRadius);
 

@@ -23,6 +23,9 @@ constexpr double kInkBrightPercentile = 0.95;
 // Orientation field: gradient tensors per block, smoothed over a block window.
 constexpr int kOrientationSmoothRadius = 2;        // blocks (5 x 5)
 constexpr int kSingularSmoothRadius = 3;           // blocks, the field used for singular points
+// Directions read again from the enhanced ridges need little smoothing (3 x 3 blocks):
+// the enhancement has already averaged along them.
+constexpr int kRefinedOrientationSmoothRadius = 1;
 
 // Segmentation: a block is foreground when its gradient energy and its local
 // contrast stand out.
