@@ -57,11 +57,11 @@ TEST_F(VandrelRealImages, RecordsStayTheSameBitForBit) {
     std::uint64_t hash;
   };
   const Expected expected[] = {
-      {"fvc2000_db2_b/101_1.png", 40, 158, 0xb1cca50daf013e9aULL}, {"fvc2000_db2_b/103_4.png", 44, 150, 0x51ad11cd0ef4e8bfULL},
-      {"fvc2000_db2_b/105_7.png", 40, 160, 0x266807e317a69634ULL}, {"fvc2000_db2_b/108_2.png", 53, 196, 0xe9908ac3adaca5deULL},
+      {"fvc2000_db2_b/101_1.png", 40, 158, 0xb1cca50daf013e9aULL}, {"fvc2000_db2_b/103_4.png", 44, 142, 0x5429ad87faab36f8ULL},
+      {"fvc2000_db2_b/105_7.png", 40, 152, 0x538127377927876aULL}, {"fvc2000_db2_b/108_2.png", 48, 208, 0xf96e143a4a7463a7ULL},
       {"fvc2000_db2_b/110_8.png", 62, 198, 0x974dafa50f8e910fULL}, {"fvc2000_db4_b/102_1.png", 40, 160, 0xcd8fbb8ae4d94882ULL},
-      {"fvc2000_db4_b/104_3.png", 40, 146, 0x062d396c7f1ed116ULL}, {"fvc2000_db4_b/107_5.png", 54, 94, 0x60f4575e34515190ULL},
-      {"fvc2000_db4_b/109_6.png", 112, 83, 0x2cb53f52c247ed19ULL},
+      {"fvc2000_db4_b/104_3.png", 40, 142, 0x041d1069d54f5208ULL}, {"fvc2000_db4_b/107_5.png", 54, 94, 0x40780bcd088d9fc9ULL},
+      {"fvc2000_db4_b/109_6.png", 108, 83, 0x2cb53f52c247ed19ULL},
   };
   for (const Expected& e : expected) {
     GrayImage img;

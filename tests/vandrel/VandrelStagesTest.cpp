@@ -293,6 +293,26 @@ ForegroundMask FullMask(int w, int h) {
   return mask;
 }
 
+// A ridge that ends along the flow is an ending; one whose skeleton hooks away from the
+// flow before it ends (a curl of noise, a blob's outline) is none.
+TEST(VandrelStages, EndingsLeavingTheFlowAreNoMinutiae) {
+  constexpr int w = 128, h = 128;
+  BytePlane skeleton(w, h);
+  for (int x = 10; x <= 70; ++x) skeleton.at(x, 40) = 1;
+  for (int x = 10; x <= 60; ++x) skeleton.at(x, 80) = 1;
+  for (int y = 81; y <= 95; ++y) skeleton.at(60, y) = 1;
+  OrientationField field;
+  field.angle = FloatPlane(w / params::kBlock, h / params::kBlock, 0.0f);
+  field.coherence = FloatPlane(w / params::kBlock, h / params::kBlock, 1.0f);
+  const std::vector<Minutia> found = DetectMinutiae(skeleton, field, FullMask(w, h));
+  bool straight = false;
+  for (const Minutia& m : found) {
+    straight = straight || (std::abs(m.x - 70) < 2 && std::abs(m.y - 40) < 2 && AngleGap(m.direction, 0) < 0.01f);
+    EXPECT_FALSE(std::abs(m.x - 60) < 4 && std::abs(m.y - 95) < 4) << m.x << " " << m.y << " " << m.direction;
+  }
+  EXPECT_TRUE(straight);
+}
+
 Minutia At(float x, float y, float dir, MinutiaKind kind = MinutiaKind::Ending, float quality = 0.5f) {
   Minutia m;
   m.x = x;

@@ -115,9 +115,16 @@ std::vector<Minutia> DetectMinutiae(const BytePlane& s, const OrientationField& 
       }
       if (shortest < kTraceLength / 2) continue;  // spur or fragment: no reliable direction
       const float ridge = field.angle.at(bx, by);
+      // A ridge runs along the flow up to where it ends or forks. A skeleton that leaves
+      // the flow there is a hook, a blob's outline or a bridge of noise: no minutia.
       float direction = traced;
+      bool alongFlow = false;
       for (float candidate : {ridge, ridge + kPi})
-        if (std::abs(WrapTurn(candidate - traced)) < kSnapToFieldAngle) direction = WrapTurn(candidate);
+        if (std::abs(WrapTurn(candidate - traced)) < kSnapToFieldAngle) {
+          direction = WrapTurn(candidate);
+          alongFlow = true;
+        }
+      if (!alongFlow) continue;
       Minutia m;
       m.x = static_cast<float>(x);
       m.y = static_cast<float>(y);

@@ -69,7 +69,7 @@ constexpr float kBrokenRidgeAngle = 0.6f;      // tolerance of "facing"
 constexpr int kClusterRadius = 16;             // crowded places are noise
 constexpr int kClusterLimit = 4;               // at most this many others within the radius
 constexpr int kMaxMinutiae = 80;
-constexpr float kSnapToFieldAngle = 0.7f;      // traced directions this close snap to the field
+constexpr float kSnapToFieldAngle = 0.7f;      // traced directions this close snap to the field; others are no minutiae
 
 // Singular points (Poincare index on the smoothed block field).
 constexpr float kPoincareTolerance = 0.5f;     // around +-pi
