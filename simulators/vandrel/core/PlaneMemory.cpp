@@ -9,10 +9,10 @@ namespace {
 
 // Smaller blocks stay with the heap, which keeps them itself.
 constexpr std::size_t kKeptFrom = 32 * 1024;
-// About two extractions' planes of the largest accepted image (1024 x 1024): several
-// threads extracting images of one size find their blocks, and a process that stops
-// extracting holds no more than this.
-constexpr std::size_t kMostKeptBytes = 64u << 20;
+// The blocks one extraction keeps are about 2 MB for a sensor's image (256 x 364) and
+// 20 MB for the largest accepted one (1024 x 1024): room for a dozen threads extracting
+// sensor images, and all a process that stops extracting holds.
+constexpr std::size_t kMostKeptBytes = 32u << 20;
 constexpr std::size_t kMostKeptBlocks = 64;
 
 struct Block {
