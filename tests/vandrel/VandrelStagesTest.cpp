@@ -1272,6 +1272,23 @@ TEST(VandrelPlanes, FreedPlanesAreReusedAndStartZero) {
   EXPECT_TRUE(std::all_of(bytes.data.begin(), bytes.data.end(), [](std::uint8_t v) { return v == 0; }));
 }
 
+#ifdef __SANITIZE_ADDRESS__
+// A kept block stays poisoned: a plane read after it was freed is still reported.
+TEST(VandrelPlanesDeathTest, ReadingAFreedPlaneIsReported) {
+  EXPECT_DEATH(
+      {
+        const float* freed;
+        {
+          const FloatPlane gone(300, 200, 1.0f);
+          freed = gone.data.data();
+        }
+        const volatile float v = freed[100];
+        (void)v;
+      },
+      "use-after-poison");
+}
+#endif
+
 TEST(VandrelStages, BoxSmoothingGivesThePlainWindowMeans) {
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);

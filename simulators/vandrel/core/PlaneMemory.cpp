@@ -4,8 +4,35 @@
 #include <new>
 #include <vector>
 
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace mivex::vandrel {
 namespace {
+
+struct Block {
+  void* memory;
+  std::size_t bytes;
+};
+
+// Under AddressSanitizer a kept block stays poisoned until it is handed out again, so a
+// plane read or written after it was freed is still reported.
+void MarkKept([[maybe_unused]] void* memory, [[maybe_unused]] std::size_t bytes) {
+#ifdef __SANITIZE_ADDRESS__
+  ASAN_POISON_MEMORY_REGION(memory, bytes);
+#endif
+}
+void MarkInUse([[maybe_unused]] void* memory, [[maybe_unused]] std::size_t bytes) {
+#ifdef __SANITIZE_ADDRESS__
+  ASAN_UNPOISON_MEMORY_REGION(memory, bytes);
+#endif
+}
+
+void Free(const Block& b) {
+  MarkInUse(b.memory, b.bytes);
+  ::operator delete(b.memory);
+}
 
 // Smaller blocks stay with the heap, which keeps them itself.
 constexpr std::size_t kKeptFrom = 32 * 1024;
@@ -15,16 +42,11 @@ constexpr std::size_t kKeptFrom = 32 * 1024;
 constexpr std::size_t kMostKeptBytes = 32u << 20;
 constexpr std::size_t kMostKeptBlocks = 64;
 
-struct Block {
-  void* memory;
-  std::size_t bytes;
-};
-
 class KeptBlocks {
  public:
   KeptBlocks() { blocks_.reserve(kMostKeptBlocks); }
   ~KeptBlocks() {
-    for (const Block& b : blocks_) ::operator delete(b.memory);
+    for (const Block& b : blocks_) Free(b);
   }
   KeptBlocks(const KeptBlocks&) = delete;
   KeptBlocks& operator=(const KeptBlocks&) = delete;
@@ -37,6 +59,7 @@ class KeptBlocks {
         void* memory = blocks_[i].memory;
         kept_ -= bytes;
         blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(i));
+        MarkInUse(memory, bytes);
         return memory;
       }
     return nullptr;
@@ -49,12 +72,13 @@ class KeptBlocks {
     std::size_t drop = 0;
     while (drop < blocks_.size() && (kept_ + bytes > kMostKeptBytes || blocks_.size() - drop >= kMostKeptBlocks)) {
       kept_ -= blocks_[drop].bytes;
-      ::operator delete(blocks_[drop].memory);
+      Free(blocks_[drop]);
       ++drop;
     }
     blocks_.erase(blocks_.begin(), blocks_.begin() + static_cast<std::ptrdiff_t>(drop));
     blocks_.push_back({memory, bytes});  // within the reserved room: never allocates
     kept_ += bytes;
+    MarkKept(memory, bytes);
   }
 
  private:
