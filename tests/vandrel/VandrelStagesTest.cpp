@@ -1243,12 +1243,6 @@ TEST(VandrelMatcher, TemplateTurnsAreThoseOfTheDirections) {
   }
 }
 
-// The ridge filter of every form this processor has gives the portable code's plane
-// bit for bit: on images whose sides are whole blocks and on images whose last row and
-// column of blocks are cut short, with ridges of several directions and periods.
-// Box smoothing, whose windows of a row grow side by side, gives the means of summing
-// each window on its own from its first value, bit for bit: fields narrower and wider
-// than the window, radii 0 to 4.
 // A plane takes the block the last plane of its size in bytes freed, and starts out
 // zero as a fresh one does; a plane of another size never gets that block.
 TEST(VandrelPlanes, FreedPlanesAreReusedAndStartZero) {
@@ -1289,6 +1283,9 @@ TEST(VandrelPlanesDeathTest, ReadingAFreedPlaneIsReported) {
 }
 #endif
 
+// Box smoothing, whose windows of a row grow side by side, gives the means of summing
+// each window on its own from its first value, bit for bit: fields narrower and wider
+// than the window, radii 0 to 4.
 TEST(VandrelStages, BoxSmoothingGivesThePlainWindowMeans) {
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
@@ -1343,6 +1340,9 @@ TEST(VandrelStages, BlockSumKernelsGiveExactlyThePlainSums) {
   RecordProperty("kernels_checked", kernelsChecked);
 }
 
+// The ridge filter of every form this processor has gives the portable code's plane
+// bit for bit: on images whose sides are whole blocks and on images whose last row and
+// column of blocks are cut short, with ridges of several directions and periods.
 TEST(VandrelStages, RidgeFilterKernelsGiveExactlyWhatPortableCodeGives) {
   GaborBank bank;
   int kernelsChecked = 0;
