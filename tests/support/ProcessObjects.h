@@ -51,20 +51,20 @@ inline int ThreadCount() {
   THREADENTRY32 te{sizeof(te)};
   for (BOOL ok = ::Thread32First(snap, &te); ok; ok = ::Thread32Next(snap, &te)) {
     if (te.th32OwnerProcessID != ::GetCurrentProcessId()) continue;
-    bool own = true;
-    if (HANDLE thread = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE, te.th32ThreadID)) {
-      void* start = nullptr;
-      HMODULE module = nullptr;
-      wchar_t path[MAX_PATH] = {};
-      if (query && query(thread, kThreadStartAddress, &start, sizeof start, nullptr) == 0 && start &&
-          ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                               static_cast<LPCWSTR>(start), &module) &&
-          ::GetModuleFileNameW(module, path, MAX_PATH) && windows_len > 0 &&
-          ::_wcsnicmp(path, windows, windows_len) == 0)
-        own = false;
-      ::CloseHandle(thread);
-    }
-    n += own ? 1 : 0;
+    // A thread that can no longer be opened ended after the snapshot was taken; a
+    // platform thread ending just then would otherwise count as our own.
+    HANDLE thread = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE, te.th32ThreadID);
+    if (!thread) continue;
+    void* start = nullptr;
+    HMODULE module = nullptr;
+    wchar_t path[MAX_PATH] = {};
+    const bool platform =
+        query && query(thread, kThreadStartAddress, &start, sizeof start, nullptr) == 0 && start &&
+        ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                             static_cast<LPCWSTR>(start), &module) &&
+        ::GetModuleFileNameW(module, path, MAX_PATH) && windows_len > 0 && ::_wcsnicmp(path, windows, windows_len) == 0;
+    ::CloseHandle(thread);
+    n += platform ? 0 : 1;
   }
   ::CloseHandle(snap);
   return n;
